@@ -1,0 +1,66 @@
+// Text composition in the string scratch area, string variables, comparison and the
+// integer <-> decimal conversions. Texts are 8-bit, zero-terminated, ANSI code page.
+//
+// Every thread has its own scratch area (created on first use), so threads can build
+// texts at the same time. Text producers take the target offset as their last argument
+// and leave the write position on the terminating zero of what they wrote. Offsets, not
+// pointers, survive growth of the area: turn an offset into a pointer (Scratch_Ptr) only
+// once the text is complete.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Creates the string heap (idempotent). Start-up calls it right after the main heap.
+void Str_Init(void);
+// The string heap (serialised; created on first use if Str_Init has not run yet).
+HANDLE Str_Heap(void);
+
+// Makes room for n bytes at target, sets the write position to target + n and returns
+// the address of target. Returns null and changes nothing if the area cannot grow.
+char* Scratch_Reserve(int32_t n, int32_t target);
+// Moves the write position back by k bytes.
+void Scratch_Shrink(int32_t k);
+// Sets the write position to offset and puts a zero byte there.
+void Scratch_SetPos(int32_t offset);
+// Current write position of this thread's area.
+int32_t Scratch_Pos(void);
+// Address of offset in this thread's area (valid until the area grows).
+char* Scratch_Ptr(int32_t offset);
+// Usable size of this thread's area.
+int32_t Scratch_Capacity(void);
+// Frees the calling thread's area. Run by the thread module when a thread ends.
+void Scratch_ReleaseThread(void);
+
+// Appends text (null = empty) at the write position; the write position ends on its zero.
+void Str_Concat(const char* text);
+// Copies the text from start to the write position into the string variable (null = empty
+// text; the block is reused) and sets the write position back to start.
+void Str_Assign(char** variable, int32_t start);
+// 1 if both texts are byte for byte equal (null = empty text), else 0.
+int32_t Str_Compare(const char* a, const char* b);
+// Writes the decimal text of value at target.
+void Str_FromInt(int32_t value, int32_t target);
+// Decimal text to integer: leading blanks and tabs, one sign, digits; 32-bit wrap-around.
+int32_t Str_ToInt(const char* text);
+// red + green * 256 + blue * 65536 (0x00BBGGRR).
+int32_t Color_Make(int32_t red, int32_t green, int32_t blue);
+
+// Restores the write position when an expression is complete:
+//   ScratchFrame frame; ... build ...; consumer(Scratch_Ptr(s));  // position back at exit
+class ScratchFrame {
+  public:
+    ScratchFrame() : start_(Scratch_Pos()) {}
+    ~ScratchFrame() {
+        Scratch_SetPos(start_);
+    }
+    ScratchFrame(const ScratchFrame&) = delete;
+    ScratchFrame& operator=(const ScratchFrame&) = delete;
+    int32_t Start() const {
+        return start_;
+    }
+
+  private:
+    int32_t start_;
+};

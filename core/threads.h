@@ -1,0 +1,40 @@
+// Threads named by small numbers (1, 2, ... never reused), safe cancellation and the
+// cancellable sleep.
+//
+// Cancellation is cooperative: Thread_Terminate signals the thread's cancel event and waits
+// until the thread has left. A thread started with Thread_Start leaves at its next
+// cancellation point: Sleep_Ms, Thread_Start and Thread_CheckCancel. At those points it holds
+// no toolkit lock, so nothing is left held or half-built. Note that leaving skips the C++
+// destructors of the thread's own frames: thread bodies must not hold RAII-owned resources
+// across a cancellation point.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// A thread body: receives the argument given to Thread_Start; its result is the exit code.
+typedef DWORD(WINAPI* ThreadProcedure)(LPVOID argument);
+
+// Sets up the thread lock (idempotent).
+void Thread_Init(void);
+// Starts procedure(argument) on a new thread; returns its number, or 0 on failure.
+// Called on a cancelled thread it starts nothing and leaves the calling thread.
+int32_t Thread_Start(ThreadProcedure procedure, intptr_t argument);
+// Stops thread number. Once it returns the thread runs no further application code. Called
+// with the caller's own number it leaves the calling thread. Unknown numbers do nothing.
+void Thread_Terminate(int32_t number);
+// Closes every handle of the thread list; running threads go on.
+void Thread_ReleaseAll(void);
+// Sleeps milliseconds; on a cancelled thread it leaves the thread instead.
+void Sleep_Ms(DWORD milliseconds);
+
+// Cancellation point: leaves the calling thread if it has been cancelled, else returns.
+// Use before an irreversible action.
+void Thread_CheckCancel(void);
+// True if the calling thread has been cancelled (does not leave).
+bool Thread_IsCancelled(void);
+// The calling thread's cancel event (signalled on cancel), or null for a thread not started
+// by Thread_Start. Blocking waits elsewhere in the toolkit may include it and then call
+// Thread_CheckCancel.
+HANDLE Thread_CancelEvent(void);
