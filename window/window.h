@@ -1,0 +1,93 @@
+// Numbered top-level windows: each window has its own class, its own accelerator
+// table (Tab navigation plus the application's shortcuts) and an optional solid
+// background colour. The application names windows by small numbers or OBJ_ANY.
+#pragma once
+
+#include <windows.h>
+
+#include <stdint.h>
+
+#include "core/objtable.h"
+
+// A coordinate or size that Win_Resize leaves unchanged (Win_Open: default position).
+constexpr int32_t IGNORE_VALUE = -65535;
+
+// Flag bits of Win_Open that the toolkit interprets itself; all others are WS_* styles.
+constexpr uint32_t WIN_SCREEN_CENTERED = 0x00000001;
+constexpr uint32_t WIN_PARENT_CENTERED = 0x00000002;
+constexpr uint32_t WIN_INVISIBLE = 0x10000000;
+constexpr uint32_t WIN_DEFAULT_FLAGS = 0x00C80000; // WS_CAPTION | WS_SYSMENU
+
+// Window states (the same bits as WS_MAXIMIZE and WS_MINIMIZE).
+constexpr int32_t WIN_STATE_NORMAL = 0;
+constexpr int32_t WIN_STATE_MAXIMIZED = 0x01000000;
+constexpr int32_t WIN_STATE_MINIMIZED = 0x20000000;
+
+// Commands of the two Tab entries every window's accelerator table starts with.
+constexpr WORD CMD_FOCUS_NEXT = 1212;
+constexpr WORD CMD_FOCUS_PREVIOUS = 1213;
+
+// Property on every toolkit window: window number + 1 (never 0, also for window 0).
+constexpr const char WIN_PROP_ID[] = "KX_WindowID";
+
+// One open window. The first field marks the slot as used.
+struct WindowRecord {
+    HWND hwnd;
+    int32_t accelCount; // entries in `accels`
+    ACCEL* accels;      // heap array owned by the record
+    HACCEL accelTable;  // built from `accels`; owned by the record
+    int32_t backColor;  // 0x00BBGGRR, or -1 for the class background
+    HBRUSH backBrush;   // solid brush of backColor, or null
+};
+
+// ---- Public operations ----
+
+// Creates the window table, the sizing state and loads the class icon and cursor.
+void Win_Init();
+
+// Opens a window; returns its native handle (as an integer), the identifier for OBJ_ANY, or 0.
+ObjId Win_Open(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height, const char* title,
+               uint32_t flags = WIN_DEFAULT_FLAGS, HWND parent = nullptr);
+
+// Destroys the window and everything its record owns; also the table's release routine.
+void Win_Close(ObjId number);
+
+// Closes every window in the table (program end).
+void Win_End();
+
+// Native handle of an open window, or null.
+HWND Win_Handle(ObjId number);
+
+// WIN_STATE_NORMAL restores, _MAXIMIZED maximises, _MINIMIZED minimises; other values do nothing.
+// Returns 1 when the window exists, 0 otherwise.
+int32_t Win_SetState(ObjId number, int32_t state);
+
+// Current WIN_STATE_* of the window; 0 for an unknown number.
+int32_t Win_GetState(ObjId number);
+
+// Hides (hide != 0) or shows the window in its current state. Returns 1 if the window exists.
+int32_t Win_Hide(ObjId number, int32_t hide);
+
+// Moves and sizes (client size); any value may be IGNORE_VALUE. Returns 1 if the window exists.
+int32_t Win_Resize(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height);
+
+// Pins the window above all non-topmost windows (on != 0) or releases it. 1 if the window exists.
+int32_t Win_SetTopmost(ObjId number, int32_t on);
+
+// Background colour 0x00BBGGRR, or -1 for the class background. 1 if the window exists.
+int32_t Win_SetColor(ObjId number, int32_t colour);
+
+// ---- Shared with the other window modules ----
+
+// Record of an open window, or null.
+WindowRecord* Win_Record(ObjId number);
+
+// Number of the window that carries the KX_WindowID property, looking at hwnd and then its
+// ancestors; -1 when none of them is a toolkit window.
+ObjId Win_NumberOf(HWND hwnd);
+
+// Number from hwnd's own KX_WindowID property only; -1 when it has none.
+ObjId Win_OwnNumber(HWND hwnd);
+
+// Formats the class name of a window number into buf (at least 32 bytes).
+void Win_ClassName(ObjId number, char* buf, size_t size);
