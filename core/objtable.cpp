@@ -1,0 +1,325 @@
+// Numbered object tables, list records, module state blocks and the main and list heaps.
+// Nothing here takes a lock: a table must not be used by two threads at the same moment;
+// the heaps themselves are serialised, so allocations from several threads are safe.
+#include "core/objtable.h"
+
+#include <cstring>
+
+namespace {
+
+HANDLE g_mainHeap = nullptr;
+HANDLE g_listHeap = nullptr;
+
+// ---- Internal helpers ----------------------------------------------------------------
+
+// Creates a heap once, also when two threads get here at the same time.
+HANDLE CreateHeapOnce(HANDLE* slot, SIZE_T initialSize) {
+    HANDLE heap = static_cast<HANDLE>(InterlockedCompareExchangePointer(slot, nullptr, nullptr));
+    if (heap != nullptr)
+        return heap;
+    HANDLE created = HeapCreate(0, initialSize, 0);
+    if (created == nullptr)
+        return nullptr;
+    HANDLE previous = static_cast<HANDLE>(InterlockedCompareExchangePointer(slot, created, nullptr));
+    if (previous != nullptr) {
+        // Another thread won the race; keep its heap.
+        HeapDestroy(created);
+        return previous;
+    }
+    return created;
+}
+
+// The record header that carries payload.
+ListRecord* RecordOf(void* payload) {
+    return reinterpret_cast<ListRecord*>(static_cast<uint8_t*>(payload) - sizeof(ListRecord));
+}
+
+// The payload that follows a record header.
+void* PayloadOf(ListRecord* record) {
+    return reinterpret_cast<uint8_t*>(record) + sizeof(ListRecord);
+}
+
+// True if number names a slot of the array (rather than an identifier).
+bool IsSlotNumber(const ObjectTable* table, ObjId number) {
+    return number >= 0 && number < table->capacity;
+}
+
+// Address of slot number (number must be a valid slot number).
+void* SlotOf(const ObjectTable* table, ObjId number) {
+    return table->slots + static_cast<size_t>(number) * static_cast<size_t>(table->recordSize);
+}
+
+// The first pointer-sized field of a record: non-zero means used.
+bool RecordUsed(const void* record) {
+    uintptr_t first;
+    std::memcpy(&first, record, sizeof(first));
+    return first != 0;
+}
+
+// Payload of the table's list record whose payload address equals identifier, or null.
+void* FindListRecord(const ObjectTable* table, ObjId identifier) {
+    for (ListRecord* record = table->listHead; record != nullptr; record = record->next) {
+        void* payload = PayloadOf(record);
+        if (reinterpret_cast<ObjId>(payload) == identifier)
+            return payload;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// ---- Heaps ---------------------------------------------------------------------------
+
+// Creates the main heap (growable, 4 KiB to start).
+HANDLE Heap_CreateMain(void) {
+    return CreateHeapOnce(&g_mainHeap, 4096);
+}
+
+// Destroys the main heap and everything in it.
+void Heap_DestroyMain(void) {
+    HANDLE heap = static_cast<HANDLE>(InterlockedExchangePointer(&g_mainHeap, nullptr));
+    if (heap != nullptr)
+        HeapDestroy(heap);
+}
+
+// Returns the main heap, creating it on first use.
+HANDLE Heap_Main(void) {
+    return CreateHeapOnce(&g_mainHeap, 4096);
+}
+
+// Creates the list heap (growable, 1 KiB to start).
+void List_Init(void) {
+    CreateHeapOnce(&g_listHeap, 1024);
+}
+
+// Returns the list heap, creating it on first use.
+HANDLE Heap_List(void) {
+    return CreateHeapOnce(&g_listHeap, 1024);
+}
+
+// Zero-filled block from the main heap.
+void* Mem_Alloc(size_t bytes) {
+    HANDLE heap = Heap_Main();
+    if (heap == nullptr)
+        return nullptr;
+    return HeapAlloc(heap, HEAP_ZERO_MEMORY, bytes);
+}
+
+// Resizes a main-heap block, zeroing the added bytes.
+void* Mem_ReAlloc(void* block, size_t bytes) {
+    if (block == nullptr)
+        return Mem_Alloc(bytes);
+    HANDLE heap = Heap_Main();
+    if (heap == nullptr)
+        return nullptr;
+    return HeapReAlloc(heap, HEAP_ZERO_MEMORY, block, bytes);
+}
+
+// Frees a main-heap block.
+void Mem_Free(void* block) {
+    if (block == nullptr)
+        return;
+    HANDLE heap = Heap_Main();
+    if (heap != nullptr)
+        HeapFree(heap, 0, block);
+}
+
+// Fills bytes with zero.
+void Mem_Zero(void* pointer, size_t bytes) {
+    if (pointer != nullptr && bytes != 0)
+        std::memset(pointer, 0, bytes);
+}
+
+// ---- Object tables -------------------------------------------------------------------
+
+// New table with growthStep zeroed slots.
+ObjectTable* ObjTable_Create(int32_t recordSize, int32_t growthStep, ObjReleaseProc release) {
+    if (recordSize < static_cast<int32_t>(sizeof(uintptr_t)) || growthStep <= 0 ||
+        growthStep > OBJ_NUMBER_LIMIT)
+        return nullptr;
+    auto* table = static_cast<ObjectTable*>(Mem_Alloc(sizeof(ObjectTable)));
+    if (table == nullptr)
+        return nullptr;
+    table->slots = static_cast<uint8_t*>(Mem_Alloc(static_cast<size_t>(growthStep) * recordSize));
+    if (table->slots == nullptr) {
+        Mem_Free(table);
+        return nullptr;
+    }
+    table->recordSize = recordSize;
+    table->growthStep = growthStep;
+    table->capacity = growthStep;
+    table->release = release;
+    return table;
+}
+
+// Record to fill for number; destroys an old object under that number first.
+void* ObjTable_Acquire(ObjectTable* table, ObjId number) {
+    if (table == nullptr)
+        return nullptr;
+    if (number == OBJ_ANY)
+        return List_Add(&table->listHead, static_cast<size_t>(table->recordSize));
+    // Numbers beyond the limit could collide with identifiers; negative ones are no numbers.
+    if (number < 0 || number >= OBJ_NUMBER_LIMIT)
+        return nullptr;
+    if (number >= table->capacity) {
+        ObjId wanted = number + table->growthStep;
+        if (wanted > OBJ_NUMBER_LIMIT)
+            wanted = OBJ_NUMBER_LIMIT;
+        void* grown = Mem_ReAlloc(table->slots, static_cast<size_t>(wanted) * table->recordSize);
+        if (grown == nullptr)
+            return nullptr; // the old array and capacity stay
+        table->slots = static_cast<uint8_t*>(grown);
+        table->capacity = static_cast<int32_t>(wanted);
+    }
+    if (table->release != nullptr)
+        table->release(number);
+    // The release routine may have grown the array; compute the address afterwards.
+    return SlotOf(table, number);
+}
+
+// Record of a used slot or a live identifier, else null.
+void* ObjTable_Find(ObjectTable* table, ObjId number) {
+    if (table == nullptr)
+        return nullptr;
+    void* record = IsSlotNumber(table, number) ? SlotOf(table, number) : FindListRecord(table, number);
+    if (record == nullptr || !RecordUsed(record))
+        return nullptr;
+    return record;
+}
+
+// Validated lookup: used slot, or any record of the table's list.
+void* ObjTable_Contains(ObjectTable* table, ObjId number) {
+    if (table == nullptr)
+        return nullptr;
+    if (IsSlotNumber(table, number)) {
+        void* record = SlotOf(table, number);
+        return RecordUsed(record) ? record : nullptr;
+    }
+    return FindListRecord(table, number);
+}
+
+// Clears the slot or frees the list record of number.
+void ObjTable_Discard(ObjectTable* table, ObjId number) {
+    if (table == nullptr)
+        return;
+    if (IsSlotNumber(table, number)) {
+        Mem_Zero(SlotOf(table, number), static_cast<size_t>(table->recordSize));
+        return;
+    }
+    void* payload = FindListRecord(table, number);
+    if (payload == nullptr)
+        return;
+    // Keep a running iteration valid if it was about to return this record.
+    ListRecord* record = RecordOf(payload);
+    if (table->iterCursor == record)
+        table->iterCursor = record->previous;
+    List_Remove(&table->listHead, payload);
+}
+
+// Starts an iteration at slot 0 and the oldest list record.
+void ObjTable_Rewind(ObjectTable* table) {
+    if (table == nullptr)
+        return;
+    table->iterIndex = 0;
+    ListRecord* oldest = table->listHead;
+    while (oldest != nullptr && oldest->next != nullptr)
+        oldest = oldest->next;
+    table->iterCursor = oldest;
+}
+
+// Next used slot (ascending), then the next list record (oldest first), else null.
+void* ObjTable_Next(ObjectTable* table, ObjId* number) {
+    if (table == nullptr)
+        return nullptr;
+    while (table->iterIndex < table->capacity) {
+        int32_t index = table->iterIndex++;
+        void* record = SlotOf(table, index);
+        if (RecordUsed(record)) {
+            if (number != nullptr)
+                *number = index;
+            return record;
+        }
+    }
+    ListRecord* cursor = table->iterCursor;
+    if (cursor == nullptr)
+        return nullptr;
+    table->iterCursor = cursor->previous;
+    void* payload = PayloadOf(cursor);
+    if (number != nullptr)
+        *number = reinterpret_cast<ObjId>(payload);
+    return payload;
+}
+
+// ---- Lists ---------------------------------------------------------------------------
+
+// Links a new zero-filled record at the head and returns its payload.
+void* List_Add(ListRecord** head, size_t bytes) {
+    if (head == nullptr)
+        return nullptr;
+    HANDLE heap = Heap_List();
+    if (heap == nullptr)
+        return nullptr;
+    auto* record = static_cast<ListRecord*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, sizeof(ListRecord) + bytes));
+    if (record == nullptr)
+        return nullptr;
+    if (*head != nullptr) {
+        (*head)->previous = record;
+        record->next = *head;
+    }
+    *head = record;
+    return PayloadOf(record);
+}
+
+// Unlinks the record that carries payload and frees it.
+void List_Remove(ListRecord** head, void* payload) {
+    if (head == nullptr || payload == nullptr)
+        return;
+    ListRecord* record = RecordOf(payload);
+    if (record == *head) {
+        *head = record->next;
+        if (*head != nullptr)
+            (*head)->previous = nullptr;
+    } else {
+        if (record->previous != nullptr)
+            record->previous->next = record->next;
+        if (record->next != nullptr)
+            record->next->previous = record->previous;
+    }
+    HeapFree(Heap_List(), 0, record);
+}
+
+// Payload of the newest record.
+void* List_First(ListRecord* head) {
+    return head != nullptr ? PayloadOf(head) : nullptr;
+}
+
+// Payload of the next older record.
+void* List_Older(void* payload) {
+    if (payload == nullptr)
+        return nullptr;
+    ListRecord* next = RecordOf(payload)->next;
+    return next != nullptr ? PayloadOf(next) : nullptr;
+}
+
+// Payload of the next newer record.
+void* List_Newer(void* payload) {
+    if (payload == nullptr)
+        return nullptr;
+    ListRecord* previous = RecordOf(payload)->previous;
+    return previous != nullptr ? PayloadOf(previous) : nullptr;
+}
+
+// ---- Module state blocks -------------------------------------------------------------
+
+// Zero-filled state block, run through the initialiser.
+void* ModuleState_Create(size_t bytes, ModuleStateInit initialiser) {
+    void* block = Mem_Alloc(bytes);
+    if (block != nullptr && initialiser != nullptr)
+        initialiser(block);
+    return block;
+}
+
+// Returns the block.
+void* ModuleState_Get(void* block) {
+    return block;
+}

@@ -1,0 +1,292 @@
+// The string scratch area, string variables, comparison and decimal conversions.
+// Each thread composes its texts in its own scratch area (thread-local, created on first
+// use), so texts built on several threads at once never overlap. All areas and all string
+// variables live in one string heap; it is a serialised heap because blocks are allocated,
+// grown and freed by several threads, and a variable may be reassigned on another thread
+// than the one that first filled it.
+#include "core/strings.h"
+
+#include <cstring>
+
+namespace {
+
+// First block of a thread's area: 16 bytes, all usable.
+constexpr int32_t FIRST_BLOCK = 16;
+// Growth beyond what the piece in hand needs.
+constexpr int32_t GROWTH = 16384;
+// Bytes kept free at the end of the usable size for the terminating zero.
+constexpr int32_t TAIL = 4;
+// Extra bytes of every grown block and of every string variable.
+constexpr int32_t EXTRA = 5;
+
+struct ScratchState {
+    char* base;       // block in the string heap, or null before first use
+    int32_t position; // write position
+    int32_t capacity; // usable size
+    int32_t size;     // bytes of the block
+};
+
+HANDLE g_stringHeap = nullptr;
+thread_local ScratchState t_scratch = {nullptr, 0, 0, 0};
+
+// ---- Internal helpers ----------------------------------------------------------------
+
+// Creates the string heap once, also when two threads get here at the same time.
+HANDLE StringHeap() {
+    HANDLE heap = static_cast<HANDLE>(InterlockedCompareExchangePointer(&g_stringHeap, nullptr, nullptr));
+    if (heap != nullptr)
+        return heap;
+    HANDLE created = HeapCreate(0, 4096, 0);
+    if (created == nullptr)
+        return nullptr;
+    HANDLE previous = static_cast<HANDLE>(InterlockedCompareExchangePointer(&g_stringHeap, created, nullptr));
+    if (previous != nullptr) {
+        HeapDestroy(created);
+        return previous;
+    }
+    return created;
+}
+
+// The calling thread's area, created on first use; null if no memory could be had.
+ScratchState* Scratch() {
+    ScratchState* s = &t_scratch;
+    if (s->base != nullptr)
+        return s;
+    HANDLE heap = StringHeap();
+    if (heap == nullptr)
+        return nullptr;
+    s->base = static_cast<char*>(HeapAlloc(heap, 0, FIRST_BLOCK));
+    if (s->base == nullptr)
+        return nullptr;
+    s->base[0] = '\0';
+    s->position = 0;
+    s->capacity = FIRST_BLOCK;
+    s->size = FIRST_BLOCK;
+    return s;
+}
+
+// Makes sure a text may extend to offset end (end < capacity - 4); false if it cannot grow.
+bool EnsureRoom(ScratchState* s, int64_t end) {
+    if (end < s->capacity - TAIL)
+        return true;
+    int64_t capacity = end + GROWTH;
+    if (capacity + EXTRA > INT32_MAX)
+        return false;
+    void* grown = HeapReAlloc(StringHeap(), 0, s->base, static_cast<SIZE_T>(capacity + EXTRA));
+    if (grown == nullptr)
+        return false; // the old block and its contents stay
+    s->base = static_cast<char*>(grown);
+    s->capacity = static_cast<int32_t>(capacity);
+    s->size = static_cast<int32_t>(capacity + EXTRA);
+    return true;
+}
+
+// Offset of text if it lies inside the area (its address would go stale on growth), else -1.
+int64_t OffsetInArea(const ScratchState* s, const char* text) {
+    if (text >= s->base && text < s->base + s->size)
+        return text - s->base;
+    return -1;
+}
+
+} // namespace
+
+// ---- Scratch area --------------------------------------------------------------------
+
+// Creates the string heap.
+void Str_Init(void) {
+    StringHeap();
+}
+
+// Returns the string heap.
+HANDLE Str_Heap(void) {
+    return StringHeap();
+}
+
+// Reserves n bytes at target and moves the write position behind them.
+char* Scratch_Reserve(int32_t n, int32_t target) {
+    ScratchState* s = Scratch();
+    if (s == nullptr)
+        return nullptr;
+    if (n < 0)
+        n = 0;
+    if (target < 0)
+        target = 0;
+    // The text may be written above the current position; make room for the higher end.
+    int64_t from = target > s->position ? target : s->position;
+    if (!EnsureRoom(s, from + n))
+        return nullptr;
+    s->position = target + n;
+    return s->base + target;
+}
+
+// Gives back k bytes of the last reservation.
+void Scratch_Shrink(int32_t k) {
+    ScratchState* s = Scratch();
+    if (s == nullptr)
+        return;
+    int64_t position = static_cast<int64_t>(s->position) - k;
+    if (position < 0)
+        position = 0;
+    if (position > s->position)
+        position = s->position; // a negative k does not move forward
+    s->position = static_cast<int32_t>(position);
+}
+
+// Sets the write position and terminates the text there.
+void Scratch_SetPos(int32_t offset) {
+    ScratchState* s = Scratch();
+    if (s == nullptr)
+        return;
+    if (offset < 0)
+        offset = 0;
+    if (!EnsureRoom(s, offset))
+        return;
+    s->position = offset;
+    s->base[offset] = '\0';
+}
+
+// Current write position.
+int32_t Scratch_Pos(void) {
+    ScratchState* s = Scratch();
+    return s != nullptr ? s->position : 0;
+}
+
+// Address of an offset in the area.
+char* Scratch_Ptr(int32_t offset) {
+    ScratchState* s = Scratch();
+    if (s == nullptr)
+        return nullptr;
+    return s->base + offset;
+}
+
+// Usable size of the area.
+int32_t Scratch_Capacity(void) {
+    ScratchState* s = Scratch();
+    return s != nullptr ? s->capacity : 0;
+}
+
+// Frees the calling thread's area; a later use starts a new one.
+void Scratch_ReleaseThread(void) {
+    ScratchState* s = &t_scratch;
+    if (s->base != nullptr)
+        HeapFree(StringHeap(), 0, s->base);
+    *s = ScratchState{nullptr, 0, 0, 0};
+}
+
+// ---- Texts ---------------------------------------------------------------------------
+
+// Appends text at the write position.
+void Str_Concat(const char* text) {
+    ScratchState* s = Scratch();
+    if (s == nullptr)
+        return;
+    if (text == nullptr) {
+        s->base[s->position] = '\0';
+        return;
+    }
+    size_t length = std::strlen(text);
+    if (length > static_cast<size_t>(INT32_MAX))
+        return;
+    int32_t n = static_cast<int32_t>(length);
+    // A text taken from the area itself moves with it when the area grows.
+    int64_t sourceOffset = OffsetInArea(s, text);
+    char* destination = Scratch_Reserve(n, s->position);
+    if (destination == nullptr)
+        return;
+    const char* source = sourceOffset >= 0 ? s->base + sourceOffset : text;
+    std::memmove(destination, source, length);
+    destination[n] = '\0';
+}
+
+// Copies the text built from start into a string variable and drops it from the area.
+void Str_Assign(char** variable, int32_t start) {
+    ScratchState* s = Scratch();
+    if (s == nullptr || variable == nullptr)
+        return;
+    if (start < 0)
+        start = 0;
+    int32_t n = s->position - start;
+    if (n < 0) {
+        n = 0;
+        start = s->position;
+    }
+    SIZE_T bytes = static_cast<SIZE_T>(n) + EXTRA;
+    char* block = *variable == nullptr ? static_cast<char*>(HeapAlloc(StringHeap(), 0, bytes))
+                                       : static_cast<char*>(HeapReAlloc(StringHeap(), 0, *variable, bytes));
+    if (block != nullptr) {
+        std::memcpy(block, s->base + start, static_cast<size_t>(n));
+        block[n] = '\0';
+        *variable = block;
+    }
+    // Without memory the variable keeps its old text.
+    s->position = start;
+    s->base[start] = '\0';
+}
+
+// Exact byte-wise comparison; 1 if equal.
+int32_t Str_Compare(const char* a, const char* b) {
+    if (a == nullptr)
+        a = "";
+    if (b == nullptr)
+        b = "";
+    for (;; ++a, ++b) {
+        if (*a != *b)
+            return 0;
+        if (*a == '\0')
+            return 1;
+    }
+}
+
+// Writes the decimal text of value at target.
+void Str_FromInt(int32_t value, int32_t target) {
+    char* out = Scratch_Reserve(32, target);
+    if (out == nullptr)
+        return;
+    int32_t length = 0;
+    // Unsigned magnitude: also right for the most negative value, whose negation overflows.
+    uint32_t magnitude = static_cast<uint32_t>(value);
+    if (value < 0) {
+        out[length++] = '-';
+        magnitude = 0u - magnitude;
+    }
+    char digits[10];
+    int32_t count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    while (count > 0)
+        out[length++] = digits[--count];
+    out[length] = '\0';
+    Scratch_Shrink(32 - length);
+}
+
+// Decimal text to a 32-bit value, wrapping around like 32-bit two's-complement arithmetic.
+int32_t Str_ToInt(const char* text) {
+    if (text == nullptr)
+        return 0;
+    while (*text == ' ' || *text == '\t')
+        ++text;
+    bool negative = false;
+    if (*text == '-') {
+        negative = true;
+        ++text;
+    } else if (*text == '+') {
+        ++text;
+    }
+    uint32_t value = 0;
+    while (*text >= '0' && *text <= '9') {
+        value = value * 10u + static_cast<uint32_t>(*text - '0');
+        ++text;
+    }
+    if (negative)
+        value = 0u - value;
+    return static_cast<int32_t>(value);
+}
+
+// Platform colour 0x00BBGGRR; components are added unmasked.
+int32_t Color_Make(int32_t red, int32_t green, int32_t blue) {
+    uint32_t colour = static_cast<uint32_t>(red) + static_cast<uint32_t>(green) * 256u +
+                      static_cast<uint32_t>(blue) * 65536u;
+    return static_cast<int32_t>(colour);
+}

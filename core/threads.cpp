@@ -1,0 +1,297 @@
+// Numbered threads with cooperative cancellation, and the cancellable sleep.
+//
+// Every thread started here gets a manual-reset cancel event. Thread_Terminate sets it and
+// waits until the thread has gone; the thread notices it at its next cancellation point
+// (Sleep_Ms, Thread_Start, Thread_CheckCancel), where it holds no toolkit lock, frees its
+// scratch area and leaves with exit code 0. A thread is killed from outside only when it
+// has not reached a cancellation point within a generous time.
+#include "core/threads.h"
+
+#include "core/objtable.h"
+#include "core/strings.h"
+
+namespace {
+
+// How long Thread_Terminate waits for a cancelled thread before killing it.
+constexpr DWORD CANCEL_TIMEOUT_MS = 10000;
+// How long to wait for a killed thread to be gone.
+constexpr DWORD KILL_TIMEOUT_MS = 2000;
+
+// Payload of a thread-list record. The record owns both handles.
+struct ThreadRecord {
+    HANDLE handle;      // native thread handle
+    int32_t number;     // 1, 2, ...
+    DWORD threadId;     // to recognise a thread terminating itself
+    HANDLE cancelEvent; // set by Thread_Terminate
+};
+
+// Handed to the new thread by Thread_Start; freed by the thread.
+struct StartBlock {
+    ThreadProcedure procedure;
+    LPVOID argument;
+    HANDLE cancelEvent; // the thread's own duplicate of the record's event
+    bool abandon;       // set before the thread first runs: leave without calling procedure
+};
+
+ListRecord* g_threads = nullptr;
+int32_t g_counter = 1;
+CRITICAL_SECTION g_lock;
+volatile LONG g_lockState = 0; // 0 none, 1 being set up, 2 ready
+
+// The calling thread's own cancel event (null for threads not started by Thread_Start).
+thread_local HANDLE t_cancel = nullptr;
+
+// ---- Internal helpers ----------------------------------------------------------------
+
+// Sets up the thread lock once, also when two threads get here at the same time.
+void LockSetUp() {
+    if (InterlockedCompareExchange(&g_lockState, 2, 2) == 2)
+        return;
+    if (InterlockedCompareExchange(&g_lockState, 1, 0) == 0) {
+        InitializeCriticalSection(&g_lock);
+        InterlockedExchange(&g_lockState, 2);
+        return;
+    }
+    while (InterlockedCompareExchange(&g_lockState, 2, 2) != 2)
+        Sleep(0);
+}
+
+// Holds the thread lock for one scope.
+class ThreadLock {
+  public:
+    ThreadLock() {
+        LockSetUp();
+        EnterCriticalSection(&g_lock);
+    }
+    ~ThreadLock() {
+        LeaveCriticalSection(&g_lock);
+    }
+    ThreadLock(const ThreadLock&) = delete;
+    ThreadLock& operator=(const ThreadLock&) = delete;
+};
+
+// Closes the handles of a record and removes it (thread lock held).
+void DropRecord(ThreadRecord* record) {
+    CloseHandle(record->handle);
+    CloseHandle(record->cancelEvent);
+    List_Remove(&g_threads, record);
+}
+
+// Removes the records of threads that have ended (thread lock held).
+void SweepEnded() {
+    auto* record = static_cast<ThreadRecord*>(List_First(g_threads));
+    while (record != nullptr) {
+        auto* older = static_cast<ThreadRecord*>(List_Older(record));
+        if (WaitForSingleObject(record->handle, 0) == WAIT_OBJECT_0)
+            DropRecord(record);
+        record = older;
+    }
+}
+
+// Record with that number, newest first (thread lock held).
+ThreadRecord* FindRecord(int32_t number) {
+    for (auto* record = static_cast<ThreadRecord*>(List_First(g_threads)); record != nullptr;
+         record = static_cast<ThreadRecord*>(List_Older(record))) {
+        if (record->number == number)
+            return record;
+    }
+    return nullptr;
+}
+
+// Leaves the calling thread after giving back what it owns. Only called at cancellation
+// points, where no toolkit lock is held.
+[[noreturn]] void LeaveThread() {
+    Scratch_ReleaseThread();
+    HANDLE event = t_cancel;
+    t_cancel = nullptr;
+    if (event != nullptr)
+        CloseHandle(event);
+    ExitThread(0);
+}
+
+// Waits for a thread to end while answering messages that other threads send to the
+// caller: the thread may be blocked in a SendMessage to one of our windows (reading a
+// control's text), and would otherwise never reach its cancellation point.
+bool WaitAnsweringSentMessages(HANDLE thread, DWORD timeoutMs) {
+    DWORD started = GetTickCount();
+    for (;;) {
+        MSG message;
+        // Delivers pending sent messages; posted messages stay in the queue untouched.
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        DWORD elapsed = GetTickCount() - started;
+        if (elapsed >= timeoutMs)
+            return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+        DWORD result = MsgWaitForMultipleObjects(1, &thread, FALSE, timeoutMs - elapsed, QS_SENDMESSAGE);
+        if (result == WAIT_OBJECT_0)
+            return true;
+        if (result != WAIT_OBJECT_0 + 1)
+            return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+    }
+}
+
+// Start routine of every thread: takes over the cancel event, then runs the procedure.
+DWORD WINAPI ThreadTrampoline(LPVOID parameter) {
+    auto* block = static_cast<StartBlock*>(parameter);
+    ThreadProcedure procedure = block->procedure;
+    LPVOID argument = block->argument;
+    bool abandon = block->abandon;
+    t_cancel = block->cancelEvent;
+    HeapFree(Heap_List(), 0, block);
+    if (abandon)
+        LeaveThread();
+    Thread_CheckCancel();
+    DWORD result = procedure(argument);
+    Scratch_ReleaseThread();
+    HANDLE event = t_cancel;
+    t_cancel = nullptr;
+    if (event != nullptr)
+        CloseHandle(event);
+    return result;
+}
+
+} // namespace
+
+// ---- Public functions ----------------------------------------------------------------
+
+// Sets up the thread lock.
+void Thread_Init(void) {
+    LockSetUp();
+}
+
+// Starts procedure(argument) on a new numbered thread.
+int32_t Thread_Start(ThreadProcedure procedure, intptr_t argument) {
+    Thread_CheckCancel();
+    if (procedure == nullptr)
+        return 0;
+    HANDLE process = GetCurrentProcess();
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (event == nullptr)
+        return 0;
+    HANDLE threadEvent = nullptr;
+    if (!DuplicateHandle(process, event, process, &threadEvent, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+        CloseHandle(event);
+        return 0;
+    }
+    auto* block = static_cast<StartBlock*>(HeapAlloc(Heap_List(), HEAP_ZERO_MEMORY, sizeof(StartBlock)));
+    if (block == nullptr) {
+        CloseHandle(threadEvent);
+        CloseHandle(event);
+        return 0;
+    }
+    block->procedure = procedure;
+    block->argument = reinterpret_cast<LPVOID>(argument);
+    block->cancelEvent = threadEvent;
+    // Suspended, so that the record and its cancel event exist before the thread runs.
+    // Stack size 0: the executable's default reserve; a few KiB would not carry window
+    // procedures and message boxes safely.
+    DWORD threadId = 0;
+    HANDLE handle = CreateThread(nullptr, 0, ThreadTrampoline, block, CREATE_SUSPENDED, &threadId);
+    if (handle == nullptr) {
+        HeapFree(Heap_List(), 0, block);
+        CloseHandle(threadEvent);
+        CloseHandle(event);
+        return 0;
+    }
+    int32_t number = 0;
+    {
+        ThreadLock lock;
+        SweepEnded();
+        if (g_counter < INT32_MAX) {
+            auto* record = static_cast<ThreadRecord*>(List_Add(&g_threads, sizeof(ThreadRecord)));
+            if (record != nullptr) {
+                number = g_counter++;
+                record->handle = handle;
+                record->number = number;
+                record->threadId = threadId;
+                record->cancelEvent = event;
+            }
+        }
+    }
+    if (number == 0) {
+        // No record: let the thread go without running the procedure.
+        block->abandon = true;
+        ResumeThread(handle);
+        CloseHandle(handle);
+        CloseHandle(event);
+        return 0;
+    }
+    if (Thread_IsCancelled()) {
+        // Cancelled meanwhile: the new thread must not run; its record is swept later.
+        block->abandon = true;
+        ResumeThread(handle);
+        LeaveThread();
+    }
+    ResumeThread(handle);
+    return number;
+}
+
+// Cancels thread number and waits until it has gone.
+void Thread_Terminate(int32_t number) {
+    if (number <= 0)
+        return;
+    HANDLE handle = nullptr;
+    HANDLE event = nullptr;
+    DWORD threadId = 0;
+    {
+        ThreadLock lock;
+        ThreadRecord* record = FindRecord(number);
+        if (record == nullptr)
+            return;
+        handle = record->handle;
+        event = record->cancelEvent;
+        threadId = record->threadId;
+        // The record goes now; the lock is not held while waiting, so the thread can still
+        // pass Thread_Start on its way to a cancellation point.
+        List_Remove(&g_threads, record);
+    }
+    SetEvent(event);
+    if (threadId == GetCurrentThreadId()) {
+        CloseHandle(handle);
+        CloseHandle(event);
+        LeaveThread();
+    }
+    if (!WaitAnsweringSentMessages(handle, CANCEL_TIMEOUT_MS)) {
+        // Last resort for a thread stuck outside every cancellation point.
+        TerminateThread(handle, 0);
+        WaitForSingleObject(handle, KILL_TIMEOUT_MS);
+    }
+    CloseHandle(handle);
+    CloseHandle(event);
+}
+
+// Forgets every thread record; the threads themselves go on.
+void Thread_ReleaseAll(void) {
+    ThreadLock lock;
+    while (g_threads != nullptr)
+        DropRecord(static_cast<ThreadRecord*>(List_First(g_threads)));
+}
+
+// Sleeps; a cancelled thread leaves instead.
+void Sleep_Ms(DWORD milliseconds) {
+    HANDLE event = t_cancel;
+    if (event == nullptr) {
+        Sleep(milliseconds);
+        return;
+    }
+    if (WaitForSingleObject(event, milliseconds) == WAIT_OBJECT_0)
+        LeaveThread();
+    if (milliseconds == 0)
+        Sleep(0); // keep the yield of a zero sleep
+}
+
+// Leaves the calling thread if it has been cancelled.
+void Thread_CheckCancel(void) {
+    if (Thread_IsCancelled())
+        LeaveThread();
+}
+
+// True if the calling thread has been cancelled.
+bool Thread_IsCancelled(void) {
+    HANDLE event = t_cancel;
+    return event != nullptr && WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+}
+
+// The calling thread's cancel event, or null.
+HANDLE Thread_CancelEvent(void) {
+    return t_cancel;
+}
