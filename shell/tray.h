@@ -8,9 +8,7 @@
 #include <cstdint>
 
 #include "core/objtable.h"
-
-// Callback message of every icon: wParam = the icon's identifier, lParam = the mouse message.
-constexpr UINT MSG_TRAY_NOTIFY = 12501;
+#include "window/winproc.h" // MSG_TRAY_NOTIFY, the callback message of every icon
 
 // Longest tip in bytes; longer tips are cut.
 constexpr int32_t TRAY_TIP_MAX = 63;
