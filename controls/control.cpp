@@ -1,0 +1,461 @@
+// Control framework: the control table, the creation target, the creation path shared by
+// all kinds, ControlProc (which ties a record's life to its native window), the
+// kind-independent operations, the colour handling of text and edit, and the brush
+// cache that lets controls of one back colour share a brush.
+#include "controls/control.h"
+
+#include <commctrl.h>
+
+#include "core/strings.h"
+#include "window/window.h"
+
+namespace {
+
+// One cached brush: colour, brush and the number of controls using it.
+struct BrushEntry {
+    COLORREF colour;
+    HBRUSH brush;
+    int32_t refs;
+};
+
+ObjectTable* g_controls = nullptr;
+CreationTarget* g_target = nullptr;
+CRITICAL_SECTION g_brushLock;
+ListRecord* g_brushes = nullptr;
+
+// Holds the brush-cache lock for one scope.
+class BrushLock {
+  public:
+    BrushLock() {
+        EnterCriticalSection(&g_brushLock);
+    }
+    ~BrushLock() {
+        LeaveCriticalSection(&g_brushLock);
+    }
+    BrushLock(const BrushLock&) = delete;
+    BrushLock& operator=(const BrushLock&) = delete;
+};
+
+// Current target window; pointer-sized and read atomically, so a creation never sees a
+// half-written handle while another thread calls Ctl_BeginList.
+HWND LoadTarget() {
+    return static_cast<HWND>(InterlockedCompareExchangePointer(
+        reinterpret_cast<PVOID volatile*>(&g_target->target), nullptr, nullptr));
+}
+
+// Unregisters a control whose window could not be destroyed (it belongs to another thread,
+// or is gone already), so that its number is free for the new control.
+void Detach(ObjId number, ControlRecord* record) {
+    HWND hwnd = record->hwnd;
+    if (IsWindow(hwnd)) {
+        if (reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC)) == ControlProc) {
+            SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(record->prevProc));
+        }
+        RemovePropA(hwnd, CTL_PROP_ID);
+        SetWindowLongPtrA(hwnd, GWLP_ID, -1);
+    }
+    if (record->kind != nullptr && record->kind->Release != nullptr) {
+        record->kind->Release(record);
+    }
+    ObjTable_Discard(g_controls, number);
+}
+
+// Release routine of the control table: destroys the control that holds the number.
+void ReleaseControl(ObjId number) {
+    ControlRecord* record = Ctl_Record(number);
+    if (record == nullptr) {
+        return;
+    }
+    // ControlProc clears the record at WM_NCDESTROY.
+    DestroyWindow(record->hwnd);
+    record = Ctl_Record(number);
+    if (record != nullptr) {
+        Detach(number, record);
+    }
+}
+
+// Colour answer shared by text and edit.
+LRESULT ColorAnswer(ControlRecord* record, WPARAM wParam, int systemColour) {
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    const int32_t back = static_cast<int32_t>(record->wordA);
+    const int32_t front = static_cast<int32_t>(record->wordB);
+    HBRUSH brush = reinterpret_cast<HBRUSH>(record->wordC);
+    LRESULT result = NOT_HANDLED;
+    if (front != COLOR_NONE) {
+        SetTextColor(dc, static_cast<COLORREF>(front));
+        if (back == COLOR_NONE) {
+            SetBkColor(dc, GetSysColor(systemColour));
+            result = reinterpret_cast<LRESULT>(GetSysColorBrush(systemColour));
+        }
+    }
+    if (back != COLOR_NONE) {
+        SetBkColor(dc, static_cast<COLORREF>(back));
+        // Without a brush (its creation failed) the default background is drawn.
+        if (brush != nullptr) {
+            result = reinterpret_cast<LRESULT>(brush);
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+// ---- Public operations ----
+
+// Sets up the brush cache, the control table and the creation target.
+void Ctl_Init() {
+    if (g_controls != nullptr) {
+        return;
+    }
+    InitializeCriticalSection(&g_brushLock);
+    HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    g_controls = ObjTable_Create(sizeof(ControlRecord), 50, ReleaseControl);
+    g_target = static_cast<CreationTarget*>(ModuleState_Create(sizeof(CreationTarget), nullptr));
+    if (g_target != nullptr) {
+        g_target->font = font;
+    }
+    INITCOMMONCONTROLSEX icc = {};
+    icc.dwSize = sizeof icc;
+    icc.dwICC = ICC_TAB_CLASSES | ICC_DATE_CLASSES | ICC_USEREX_CLASSES | ICC_INTERNET_CLASSES;
+    InitCommonControlsEx(&icc);
+}
+
+// Makes the window the target of later creations; the handle is not checked.
+HWND Ctl_BeginList(HWND window) {
+    if (g_target == nullptr) {
+        return nullptr;
+    }
+    InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&g_target->target), window);
+    return window;
+}
+
+// Enables or disables the control.
+void Ctl_Disable(ObjId number, int32_t flag) {
+    ControlRecord* record = Ctl_Record(number);
+    if (record != nullptr) {
+        EnableWindow(record->hwnd, flag != 0 ? FALSE : TRUE);
+    }
+}
+
+// Sets the control's text through the kind, or as its window text.
+void Ctl_SetText(ObjId number, const char* text) {
+    ControlRecord* record = Ctl_Record(number);
+    if (record == nullptr) {
+        return;
+    }
+    if (text == nullptr) {
+        text = "";
+    }
+    if (record->kind != nullptr && record->kind->SetText != nullptr) {
+        record->kind->SetText(record, text);
+    } else {
+        SetWindowTextA(record->hwnd, text);
+    }
+}
+
+// Writes the control's text at target; the write position ends on its zero.
+void Ctl_GetText(ObjId number, int32_t target) {
+    ControlRecord* record = Ctl_Record(number);
+    if (record == nullptr) {
+        Scratch_SetPos(target);
+        return;
+    }
+    HWND hwnd = record->hwnd;
+    int32_t length = GetWindowTextLengthA(hwnd);
+    if (length < 0) {
+        length = 0;
+    }
+    char* text = Scratch_Reserve(length, target);
+    if (text == nullptr) {
+        Scratch_SetPos(target);
+        return;
+    }
+    text[0] = '\0';
+    // The text may have become shorter since its length was taken (another thread).
+    int32_t fetched = GetWindowTextA(hwnd, text, length + 1);
+    if (fetched < 0 || fetched > length) {
+        fetched = 0;
+    }
+    text[fetched] = '\0';
+    Scratch_Shrink(length - fetched);
+}
+
+// State of the control as its kind reports it, 0 without one.
+intptr_t Ctl_GetState(ObjId number) {
+    ControlRecord* record = Ctl_Record(number);
+    if (record == nullptr || record->kind == nullptr || record->kind->GetState == nullptr) {
+        return 0;
+    }
+    return record->kind->GetState(record);
+}
+
+// Sets the control's state through its kind.
+void Ctl_SetState(ObjId number, intptr_t value) {
+    ControlRecord* record = Ctl_Record(number);
+    if (record != nullptr && record->kind != nullptr && record->kind->SetState != nullptr) {
+        record->kind->SetState(record, value);
+    }
+}
+
+// Adds an item through the kind; 0 for kinds without items.
+int32_t Ctl_AddItem(ObjId number, int32_t position, const char* text, int32_t extra, int32_t) {
+    ControlRecord* record = Ctl_Record(number);
+    if (record == nullptr || record->kind == nullptr || record->kind->AddItem == nullptr) {
+        return 0;
+    }
+    return record->kind->AddItem(record, position, text != nullptr ? text : "", extra);
+}
+
+// Sets a colour through the kind; other kinds ignore it.
+void Ctl_SetColor(ObjId number, int32_t colourKind, int32_t value) {
+    ControlRecord* record = Ctl_Record(number);
+    if (record != nullptr && record->kind != nullptr && record->kind->SetColor != nullptr) {
+        record->kind->SetColor(record, colourKind, value);
+    }
+}
+
+// ---- Creation path for the kinds ----
+
+// Creates, records and registers a control in one call.
+ObjId Ctl_Create(ObjId number, const ControlKind* kind, DWORD exStyle, const char* className,
+                 const char* text, DWORD style, int32_t x, int32_t y, int32_t width, int32_t height,
+                 CtlSetupFn setup, void* context) {
+    HWND hwnd = Ctl_CreateWindow(exStyle, className, text, style, x, y, width, height);
+    if (hwnd == nullptr) {
+        return 0;
+    }
+    ControlRecord* record = Ctl_AcquireRecord(number, hwnd);
+    if (record == nullptr) {
+        return 0;
+    }
+    if (setup != nullptr) {
+        setup(record, hwnd, context);
+    }
+    return Ctl_Finish(number, record, hwnd, kind);
+}
+
+// The control's native window in the current target window (control ID -1 for now).
+HWND Ctl_CreateWindow(DWORD exStyle, const char* className, const char* text, DWORD style, int32_t x,
+                      int32_t y, int32_t width, int32_t height) {
+    if (g_target == nullptr || g_controls == nullptr) {
+        return nullptr;
+    }
+    return CreateWindowExA(exStyle, className, text != nullptr ? text : "", style, x, y, width, height,
+                           LoadTarget(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(-1)),
+                           GetModuleHandleA(nullptr), nullptr);
+}
+
+// Record for the number; a control that holds it is destroyed first.
+ControlRecord* Ctl_AcquireRecord(ObjId number, HWND hwnd) {
+    ControlRecord* record =
+        g_controls != nullptr ? static_cast<ControlRecord*>(ObjTable_Acquire(g_controls, number)) : nullptr;
+    if (record == nullptr) {
+        DestroyWindow(hwnd);
+    }
+    return record;
+}
+
+// Fills the record and hooks the window into the framework.
+ObjId Ctl_Finish(ObjId number, ControlRecord* record, HWND hwnd, const ControlKind* kind) {
+    const ObjId id = number == OBJ_ANY ? reinterpret_cast<ObjId>(record) : number;
+    record->hwnd = hwnd;
+    record->kind = kind;
+    record->prevProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc)));
+    SetWindowLongPtrA(hwnd, GWLP_ID, id);
+    SetPropA(hwnd, CTL_PROP_ID, reinterpret_cast<HANDLE>(id));
+    SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(g_target->font), TRUE);
+    return number == OBJ_ANY ? id : reinterpret_cast<ObjId>(hwnd);
+}
+
+// ---- Colours of the text and edit kinds ----
+
+// Text: answers WM_CTLCOLORSTATIC with its colours.
+LRESULT Ctl_ColorAnswerText(ControlRecord* record, HWND, UINT message, WPARAM wParam, LPARAM) {
+    if (message != WM_CTLCOLORSTATIC) {
+        return NOT_HANDLED;
+    }
+    return ColorAnswer(record, wParam, COLOR_BTNFACE);
+}
+
+// Edit: answers WM_CTLCOLOREDIT, and WM_CTLCOLORSTATIC (sent when read-only) only while
+// enabled, so a disabled edit keeps the platform's disabled look.
+LRESULT Ctl_ColorAnswerEdit(ControlRecord* record, HWND, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_CTLCOLOREDIT || (message == WM_CTLCOLORSTATIC && IsWindowEnabled(record->hwnd))) {
+        return ColorAnswer(record, wParam, COLOR_BTNHIGHLIGHT);
+    }
+    return NOT_HANDLED;
+}
+
+// Stores a front or back colour (the back colour with a shared brush) and redraws.
+void Ctl_ColorSet(ControlRecord* record, int32_t colourKind, int32_t value) {
+    if (colourKind == CTL_COLOR_FRONT) {
+        record->wordB = value;
+    } else if (colourKind == CTL_COLOR_BACK) {
+        if (record->wordC != 0) {
+            Brush_Release(reinterpret_cast<HBRUSH>(record->wordC));
+        }
+        record->wordC =
+            value == COLOR_NONE ? 0 : reinterpret_cast<intptr_t>(Brush_Acquire(static_cast<COLORREF>(value)));
+        record->wordA = value;
+    }
+    RedrawWindow(record->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_INTERNALPAINT | RDW_ERASE);
+}
+
+// Gives the back-colour brush back to the cache.
+void Ctl_ColorRelease(ControlRecord* record) {
+    if (record->wordC != 0) {
+        Brush_Release(reinterpret_cast<HBRUSH>(record->wordC));
+        record->wordC = 0;
+    }
+}
+
+// ---- Brush cache ----
+
+// The cached brush of the colour (one more user), or a new one.
+HBRUSH Brush_Acquire(COLORREF colour) {
+    if (g_controls == nullptr) {
+        return nullptr;
+    }
+    BrushLock lock;
+    for (void* p = List_First(g_brushes); p != nullptr; p = List_Older(p)) {
+        BrushEntry* entry = static_cast<BrushEntry*>(p);
+        if (entry->colour == colour) {
+            entry->refs += 1;
+            return entry->brush;
+        }
+    }
+    HBRUSH brush = CreateSolidBrush(colour);
+    if (brush == nullptr) {
+        return nullptr;
+    }
+    BrushEntry* entry = static_cast<BrushEntry*>(List_Add(&g_brushes, sizeof(BrushEntry)));
+    if (entry == nullptr) {
+        DeleteObject(brush);
+        return nullptr;
+    }
+    entry->colour = colour;
+    entry->brush = brush;
+    entry->refs = 1;
+    return brush;
+}
+
+// One user less; the brush is deleted with its last user.
+void Brush_Release(HBRUSH brush) {
+    if (g_controls == nullptr || brush == nullptr) {
+        return;
+    }
+    BrushLock lock;
+    for (void* p = List_First(g_brushes); p != nullptr; p = List_Older(p)) {
+        BrushEntry* entry = static_cast<BrushEntry*>(p);
+        if (entry->brush == brush) {
+            entry->refs -= 1;
+            if (entry->refs <= 0) {
+                DeleteObject(entry->brush);
+                List_Remove(&g_brushes, entry);
+            }
+            return;
+        }
+    }
+}
+
+// Users of a cached brush, 0 when the cache does not hold it.
+int32_t Brush_RefCount(HBRUSH brush) {
+    if (g_controls == nullptr || brush == nullptr) {
+        return 0;
+    }
+    BrushLock lock;
+    for (void* p = List_First(g_brushes); p != nullptr; p = List_Older(p)) {
+        const BrushEntry* entry = static_cast<const BrushEntry*>(p);
+        if (entry->brush == brush) {
+            return entry->refs;
+        }
+    }
+    return 0;
+}
+
+// ---- Shared helpers ----
+
+// Reports control activity that arrives as no WM_COMMAND to the control's top window.
+void PostControlEvent(HWND control, int32_t type) {
+    HWND top = TopWindowOf(control);
+    if (top == nullptr) {
+        return;
+    }
+    PostMessageA(top, MSG_CONTROL_EVENT, static_cast<WPARAM>(GetWindowLongPtrA(control, GWLP_ID)),
+                 static_cast<LPARAM>(type));
+}
+
+// First window upwards from the control that is a toolkit window, else the last parent.
+HWND TopWindowOf(HWND control) {
+    HWND w = control;
+    while (w != nullptr) {
+        if (GetPropA(w, WIN_PROP_ID) != nullptr) {
+            return w;
+        }
+        HWND parent = GetParent(w);
+        if (parent == nullptr) {
+            return w;
+        }
+        w = parent;
+    }
+    return nullptr;
+}
+
+// Record of a control number or identifier, or null.
+ControlRecord* Ctl_Record(ObjId number) {
+    if (g_controls == nullptr) {
+        return nullptr;
+    }
+    return static_cast<ControlRecord*>(ObjTable_Find(g_controls, number));
+}
+
+// Record of a child window that is one of our controls, or null.
+ControlRecord* Ctl_RecordOf(HWND control) {
+    if (control == nullptr) {
+        return nullptr;
+    }
+    const ObjId id = static_cast<ObjId>(GetWindowLongPtrA(control, GWLP_ID));
+    if (id == -1 || reinterpret_cast<ObjId>(GetPropA(control, CTL_PROP_ID)) != id) {
+        return nullptr;
+    }
+    ControlRecord* record = Ctl_Record(id);
+    // The record must really be this window's (a foreign child may carry a matching ID of 0).
+    return record != nullptr && record->hwnd == control ? record : nullptr;
+}
+
+// The process-wide creation target.
+CreationTarget* Ctl_Target() {
+    return g_target;
+}
+
+// Window procedure of every control: forwards to the previous procedure and frees the
+// record when the window is gone.
+LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    const ObjId id = static_cast<ObjId>(GetWindowLongPtrA(hwnd, GWLP_ID));
+    if (id == -1) {
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    ControlRecord* record = Ctl_Record(id);
+    if (record == nullptr || record->hwnd != hwnd || record->prevProc == nullptr) {
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    const LRESULT result = CallWindowProcA(record->prevProc, hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        // The call above may have moved the table: look the record up again.
+        record = Ctl_Record(id);
+        if (record != nullptr && record->hwnd == hwnd) {
+            if (record->kind != nullptr && record->kind->Release != nullptr) {
+                record->kind->Release(record);
+            }
+        } else {
+            record = nullptr;
+        }
+        RemovePropA(hwnd, CTL_PROP_ID);
+        SetWindowLongPtrA(hwnd, GWLP_ID, -1);
+        if (record != nullptr) {
+            ObjTable_Discard(g_controls, id);
+        }
+    }
+    return result;
+}

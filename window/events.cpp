@@ -1,0 +1,199 @@
+// Event pump: fetches one message of the calling thread, applies the active window's
+// accelerators, dispatches it and returns the event the window procedure reported.
+//
+// The event state is per thread: a window's messages are dispatched on the thread that
+// owns it, so whatever its procedure reports lands in that thread's state and is
+// returned only by that thread's Win_WaitEvent. The state block lives in fiber-local
+// storage, whose callback frees it (with any events left in its queue) when the thread
+// ends.
+#include "window/events.h"
+
+#include <richedit.h>
+#include <string.h>
+
+#include "core/threads.h"
+#include "window/window.h"
+
+namespace {
+
+// Used only when a thread's state cannot be allocated; events then go nowhere useful
+// but nothing crashes.
+EventState g_fallbackState = {0, 0, 0, nullptr, nullptr};
+
+// Frees a thread's state and its queued events when the thread ends.
+void WINAPI FreeEventState(void* block) {
+    EventState* state = static_cast<EventState*>(block);
+    if (state == nullptr || state == &g_fallbackState) {
+        return;
+    }
+    HANDLE heap = GetProcessHeap();
+    QueuedEvent* node = state->head;
+    while (node != nullptr) {
+        QueuedEvent* next = node->next;
+        HeapFree(heap, 0, node);
+        node = next;
+    }
+    HeapFree(heap, 0, state);
+}
+
+// Fiber-local slot of the per-thread state (allocated once, thread-safe).
+DWORD StateIndex() {
+    static const DWORD index = FlsAlloc(FreeEventState);
+    return index;
+}
+
+// Fetches the next message, waiting for ever. On a thread that can be cancelled the wait
+// includes its cancel event, so that Thread_Terminate is not kept waiting by the loop.
+void FetchForever(MSG* msg) {
+    HANDLE cancel = Thread_CancelEvent();
+    if (cancel == nullptr) {
+        GetMessageA(msg, nullptr, 0, 0);
+        return;
+    }
+    for (;;) {
+        if (PeekMessageA(msg, nullptr, 0, 0, PM_REMOVE)) {
+            return;
+        }
+        const DWORD r = MsgWaitForMultipleObjectsEx(1, &cancel, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (r == WAIT_OBJECT_0) {
+            Thread_CheckCancel();
+        } else if (r == WAIT_FAILED) {
+            GetMessageA(msg, nullptr, 0, 0);
+            return;
+        }
+    }
+}
+
+bool KeyDown(int vk) {
+    return (GetKeyState(vk) & 0x8000) != 0;
+}
+
+} // namespace
+
+// ---- Public operations ----
+
+// Returns a queued window event, or fetches and dispatches one message and returns its event.
+int32_t Win_WaitEvent(int32_t timeout) {
+    EventState* state = Event_State();
+    state->type = -1;
+
+    if (state->head != nullptr) {
+        QueuedEvent* node = state->head;
+        state->head = node->next;
+        if (state->head == nullptr) {
+            state->tail = nullptr;
+        }
+        state->pending = 0;
+        const int32_t code = node->code;
+        HeapFree(GetProcessHeap(), 0, node);
+        return code;
+    }
+
+    MSG msg = {};
+    if (timeout < 0) {
+        FetchForever(&msg);
+    } else if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
+        if (timeout == 0) {
+            return 0;
+        }
+        const DWORD r = MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(timeout), 0x1FF);
+        if (r == WAIT_TIMEOUT) {
+            return 0;
+        }
+        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
+            return 0;
+        }
+    }
+
+    HWND active = GetActiveWindow();
+    HACCEL table = Win_AccelFor(active);
+    // A translated accelerator has already sent its WM_COMMAND to the active window.
+    if (table == nullptr || !TranslateAcceleratorA(active, table, &msg)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+
+    if (state->pending != 0) {
+        const int32_t code = state->pending;
+        state->pending = 0;
+        return code;
+    }
+    return static_cast<int32_t>(msg.message);
+}
+
+// Object number of the latest control, menu or tray event.
+ObjId Event_Control() {
+    return Event_State()->object;
+}
+
+// Same field as Event_Control, read after EVENT_MENU.
+ObjId Event_Menu() {
+    return Event_State()->object;
+}
+
+// Type of the event just returned.
+int32_t Event_Type() {
+    return Event_State()->type;
+}
+
+// Appends a window event unless it repeats the newest one exactly.
+void Win_QueueEvent(int32_t code, ObjId window) {
+    EventState* state = Event_State();
+    if (state->tail != nullptr && state->tail->code == code && state->tail->window == window) {
+        return;
+    }
+    QueuedEvent* node = static_cast<QueuedEvent*>(HeapAlloc(GetProcessHeap(), 0, sizeof(QueuedEvent)));
+    if (node == nullptr) {
+        return;
+    }
+    node->next = nullptr;
+    node->code = code;
+    node->window = window;
+    if (state->tail != nullptr) {
+        state->tail->next = node;
+    } else {
+        state->head = node;
+    }
+    state->tail = node;
+}
+
+// The active window's accelerator table, or null (also while Tab goes to an editable rich edit).
+HACCEL Win_AccelFor(HWND window) {
+    if (KeyDown(VK_TAB) && !KeyDown(VK_CONTROL) && !KeyDown(VK_SHIFT) && !KeyDown(VK_MENU)) {
+        HWND focus = GetFocus();
+        char name[5] = {};
+        if (focus != nullptr && GetClassNameA(focus, name, sizeof name) >= 4 &&
+            memcmp(name, "Rich", 4) == 0 && (SendMessageA(focus, EM_GETOPTIONS, 0, 0) & ECO_READONLY) == 0) {
+            return nullptr;
+        }
+    }
+    const ObjId number = Win_OwnNumber(window);
+    if (number == -1) {
+        return nullptr;
+    }
+    WindowRecord* record = Win_Record(number);
+    return record != nullptr ? record->accelTable : nullptr;
+}
+
+// ---- Shared with the window procedure ----
+
+// The calling thread's event state, created zero-filled on first use.
+EventState* Event_State() {
+    const DWORD index = StateIndex();
+    if (index == FLS_OUT_OF_INDEXES) {
+        return &g_fallbackState;
+    }
+    EventState* state = static_cast<EventState*>(FlsGetValue(index));
+    if (state != nullptr) {
+        return state;
+    }
+    state = static_cast<EventState*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(EventState)));
+    if (state == nullptr) {
+        return &g_fallbackState;
+    }
+    if (!FlsSetValue(index, state)) {
+        HeapFree(GetProcessHeap(), 0, state);
+        return &g_fallbackState;
+    }
+    return state;
+}

@@ -1,0 +1,100 @@
+// Tab navigation between the tab stops of the active window, in the order in which
+// EnumChildWindows visits them, wrapping around at both ends.
+#include "window/focus.h"
+
+#include <windows.h>
+
+#include <string.h>
+
+namespace {
+
+// State of one navigation step.
+struct StepRecord {
+    HWND current;  // focus window inside the root, or null
+    HWND previous; // last tab stop visited (backward step)
+    bool takeNext; // the next tab stop gets the focus
+    bool done;     // the backward step has set the focus
+};
+
+// Enabled, visible and marked WS_TABSTOP.
+bool IsTabStop(HWND w) {
+    return IsWindowEnabled(w) && IsWindowVisible(w) && (GetWindowLongPtrA(w, GWL_STYLE) & WS_TABSTOP) != 0;
+}
+
+// Forward visit: focus the tab stop after the current one (or the first when none).
+BOOL CALLBACK VisitForward(HWND w, LPARAM param) {
+    StepRecord* step = reinterpret_cast<StepRecord*>(param);
+    if (!IsTabStop(w)) {
+        return TRUE;
+    }
+    if (step->takeNext) {
+        SetFocus(w);
+        step->takeNext = false;
+        return FALSE;
+    }
+    if (step->current == nullptr) {
+        SetFocus(w);
+        return FALSE;
+    }
+    if (w == step->current) {
+        step->takeNext = true;
+    }
+    return TRUE;
+}
+
+// Backward visit: focus the tab stop before the current one.
+BOOL CALLBACK VisitBackward(HWND w, LPARAM param) {
+    StepRecord* step = reinterpret_cast<StepRecord*>(param);
+    if (!IsTabStop(w)) {
+        return TRUE;
+    }
+    if (w == step->current && step->previous != nullptr) {
+        SetFocus(step->previous);
+        step->done = true;
+        return FALSE;
+    }
+    step->previous = w;
+    return TRUE;
+}
+
+} // namespace
+
+// ---- Public operations ----
+
+// Moves the focus one tab stop forward or backward inside the active window (or the
+// outermost "MDI_ChildClass" window around the focus).
+void Win_FocusStep(int32_t backward) {
+    HWND root = GetActiveWindow();
+    HWND focus = GetFocus();
+    if (root == nullptr) {
+        // Without a root EnumChildWindows would walk every top-level window.
+        return;
+    }
+    StepRecord step = {nullptr, nullptr, false, false};
+    if (focus != nullptr && IsChild(root, focus)) {
+        step.current = focus;
+        for (HWND w = focus; w != nullptr; w = GetParent(w)) {
+            char name[51] = {};
+            GetClassNameA(w, name, sizeof name);
+            if (strcmp(name, "MDI_ChildClass") == 0) {
+                root = w;
+                if (w == focus) {
+                    step.current = nullptr;
+                }
+            }
+        }
+    }
+
+    if (backward == 0) {
+        EnumChildWindows(root, VisitForward, reinterpret_cast<LPARAM>(&step));
+        if (step.takeNext) {
+            // The focus was on the last tab stop: start again from the first.
+            EnumChildWindows(root, VisitForward, reinterpret_cast<LPARAM>(&step));
+        }
+    } else {
+        EnumChildWindows(root, VisitBackward, reinterpret_cast<LPARAM>(&step));
+        if (!step.done && step.previous != nullptr) {
+            SetFocus(step.previous);
+        }
+    }
+}

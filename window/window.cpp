@@ -1,0 +1,387 @@
+// Numbered top-level windows: opening with one class per window, closing with full
+// clean-up of class, accelerators and background brush, and the small operations that
+// show, hide, move, size, pin and colour a window by its number.
+#include "window/window.h"
+
+#include <stdio.h>
+
+#include "window/winproc.h"
+
+namespace {
+
+ObjectTable* g_windows = nullptr;
+HICON g_classIcon = nullptr;
+HCURSOR g_classCursor = nullptr;
+
+// Creates the accelerator entries every window starts with (Tab and Shift+Tab).
+void InstallTabAccelerators(WindowRecord* record) {
+    ACCEL* entries = static_cast<ACCEL*>(Mem_Alloc(2 * sizeof(ACCEL)));
+    if (entries == nullptr) {
+        return;
+    }
+    entries[0].fVirt = FVIRTKEY | FNOINVERT;
+    entries[0].key = VK_TAB;
+    entries[0].cmd = CMD_FOCUS_NEXT;
+    entries[1].fVirt = FVIRTKEY | FNOINVERT | FSHIFT;
+    entries[1].key = VK_TAB;
+    entries[1].cmd = CMD_FOCUS_PREVIOUS;
+    record->accels = entries;
+    record->accelCount = 2;
+    record->accelTable = CreateAcceleratorTableA(entries, 2);
+}
+
+// Position of a window of the given outer size, following the centring flags.
+void PlaceWindow(uint32_t flags, HWND parent, int32_t outerWidth, int32_t outerHeight, int32_t* x, int32_t* y,
+                 int32_t* width, int32_t* height) {
+    *width = outerWidth;
+    *height = outerHeight;
+    const bool centred = (flags & (WIN_SCREEN_CENTERED | WIN_PARENT_CENTERED)) != 0;
+    if (!centred) {
+        if (*x == IGNORE_VALUE || *y == IGNORE_VALUE) {
+            *x = CW_USEDEFAULT;
+            *y = CW_USEDEFAULT;
+        }
+        return;
+    }
+    if (flags & WIN_SCREEN_CENTERED) {
+        const int32_t sw = GetSystemMetrics(SM_CXSCREEN);
+        const int32_t sh = GetSystemMetrics(SM_CYSCREEN);
+        if (*width > sw) {
+            *width = sw;
+        }
+        if (*height > sh) {
+            *height = sh;
+        }
+        *x = (sw - *width) / 2;
+        *y = (sh - *height) / 2;
+        return;
+    }
+    HWND reference = parent != nullptr ? parent : GetActiveWindow();
+    RECT rc;
+    if (reference != nullptr && GetWindowRect(reference, &rc)) {
+        *x = rc.left + ((rc.right - rc.left) - *width) / 2;
+        *y = rc.top + ((rc.bottom - rc.top) - *height) / 2;
+        if (*x < 0) {
+            *x = 0;
+        }
+        if (*y < 0) {
+            *y = 0;
+        }
+        return;
+    }
+    // Nothing to centre on: an IGNORE_VALUE coordinate would put the window far off the
+    // screen, so the platform chooses instead.
+    if (*x == IGNORE_VALUE || *y == IGNORE_VALUE) {
+        *x = CW_USEDEFAULT;
+        *y = CW_USEDEFAULT;
+    }
+}
+
+} // namespace
+
+// ---- Public operations ----
+
+// Creates the window table and loads the icon and cursor shared by all window classes.
+void Win_Init() {
+    if (g_windows != nullptr) {
+        return;
+    }
+    g_windows = ObjTable_Create(sizeof(WindowRecord), 16, Win_Close);
+    // Icon 1 of the program's resources; null while the program carries none.
+    g_classIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
+    g_classCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
+}
+
+// Opens a window under the number (closing one that holds it) with its own class.
+ObjId Win_Open(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height, const char* title,
+               uint32_t flags, HWND parent) {
+    if (g_windows == nullptr) {
+        return 0;
+    }
+    WindowRecord* record = static_cast<WindowRecord*>(ObjTable_Acquire(g_windows, number));
+    if (record == nullptr) {
+        return 0;
+    }
+    const ObjId id = number == OBJ_ANY ? reinterpret_cast<ObjId>(record) : number;
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    char className[40];
+    Win_ClassName(id, className, sizeof className);
+    if (title == nullptr) {
+        title = "";
+    }
+
+    WNDCLASSA wc = {};
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = Win_WindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = g_classIcon;
+    wc.hCursor = g_classCursor;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    wc.lpszClassName = className;
+    // An existing class of this name (a window of another thread still alive) is used as is.
+    RegisterClassA(&wc);
+
+    if ((flags & 0xEFFFFFFCu) == 0) {
+        flags |= WS_CAPTION;
+    }
+    const bool show = (flags & WIN_INVISIBLE) == 0;
+    flags &= ~WIN_INVISIBLE;
+    const DWORD style = flags & ~(WIN_SCREEN_CENTERED | WIN_PARENT_CENTERED);
+
+    RECT outer = {0, 0, width, height};
+    AdjustWindowRect(&outer, style, FALSE);
+    int32_t outerWidth = 0;
+    int32_t outerHeight = 0;
+    PlaceWindow(flags, parent, outer.right - outer.left, outer.bottom - outer.top, &x, &y, &outerWidth,
+                &outerHeight);
+
+    record->backColor = -1;
+    HWND hwnd = CreateWindowExA(0, className, title, style, x, y, outerWidth, outerHeight, parent, nullptr,
+                                instance, nullptr);
+    if (hwnd == nullptr) {
+        UnregisterClassA(className, instance);
+        ObjTable_Discard(g_windows, id);
+        return 0;
+    }
+    record->hwnd = hwnd;
+    SetPropA(hwnd, WIN_PROP_ID, reinterpret_cast<HANDLE>(id + 1));
+
+    if (show) {
+        int command = SW_SHOWNORMAL;
+        if (style & WS_MAXIMIZE) {
+            command = SW_SHOWMAXIMIZED;
+        } else if (style & WS_MINIMIZE) {
+            command = SW_SHOWMINIMIZED;
+        }
+        ShowWindow(hwnd, command);
+    }
+    // Showing dispatches messages; look the record up again in case the table moved.
+    record = Win_Record(id);
+    if (record == nullptr) {
+        return 0;
+    }
+    InstallTabAccelerators(record);
+    record->backColor = -1;
+    record->backBrush = nullptr;
+    return number == OBJ_ANY ? id : reinterpret_cast<ObjId>(hwnd);
+}
+
+// Destroys the window, unregisters its class and frees accelerators and brush.
+void Win_Close(ObjId number) {
+    WindowRecord* record = Win_Record(number);
+    if (record == nullptr) {
+        return;
+    }
+    HWND hwnd = record->hwnd;
+    // Hand the activation back to the owner rather than to some other program.
+    HWND owner = GetWindow(hwnd, GW_OWNER);
+    if (owner != nullptr) {
+        SetActiveWindow(owner);
+    }
+    RemovePropA(hwnd, WIN_PROP_ID);
+    // Fails for a window of another thread (or one already gone with its thread); the class
+    // then stays registered until its last window is gone.
+    DestroyWindow(hwnd);
+    char className[40];
+    Win_ClassName(number, className, sizeof className);
+    UnregisterClassA(className, GetModuleHandleA(nullptr));
+
+    // Destroying dispatched messages: fetch the record again before releasing what it owns.
+    record = Win_Record(number);
+    if (record == nullptr) {
+        return;
+    }
+    if (record->accels != nullptr) {
+        Mem_Free(record->accels);
+        record->accels = nullptr;
+        record->accelCount = 0;
+    }
+    if (record->accelTable != nullptr) {
+        DestroyAcceleratorTable(record->accelTable);
+        record->accelTable = nullptr;
+    }
+    if (record->backBrush != nullptr) {
+        DeleteObject(record->backBrush);
+        record->backBrush = nullptr;
+    }
+    ObjTable_Discard(g_windows, number);
+}
+
+// Closes every window, numbered ones first, then OBJ_ANY windows oldest first.
+void Win_End() {
+    if (g_windows == nullptr) {
+        return;
+    }
+    ObjId number = 0;
+    ObjTable_Rewind(g_windows);
+    while (ObjTable_Next(g_windows, &number) != nullptr) {
+        Win_Close(number);
+    }
+}
+
+// Native handle of an open window, or null.
+HWND Win_Handle(ObjId number) {
+    WindowRecord* record = Win_Record(number);
+    return record != nullptr ? record->hwnd : nullptr;
+}
+
+// Restores, maximises or minimises the window.
+int32_t Win_SetState(ObjId number, int32_t state) {
+    WindowRecord* record = Win_Record(number);
+    if (record == nullptr) {
+        return 0;
+    }
+    switch (state) {
+        case WIN_STATE_NORMAL:
+            ShowWindow(record->hwnd, SW_RESTORE);
+            break;
+        case WIN_STATE_MAXIMIZED:
+            ShowWindow(record->hwnd, SW_SHOWMAXIMIZED);
+            break;
+        case WIN_STATE_MINIMIZED:
+            ShowWindow(record->hwnd, SW_MINIMIZE);
+            break;
+        default:
+            break;
+    }
+    return 1;
+}
+
+// Current state of the window: maximised, minimised or normal.
+int32_t Win_GetState(ObjId number) {
+    WindowRecord* record = Win_Record(number);
+    if (record == nullptr) {
+        return 0;
+    }
+    if (IsZoomed(record->hwnd)) {
+        return WIN_STATE_MAXIMIZED;
+    }
+    if (IsIconic(record->hwnd)) {
+        return WIN_STATE_MINIMIZED;
+    }
+    return WIN_STATE_NORMAL;
+}
+
+// Hides the window (activating its owner first) or shows it again in its current state.
+int32_t Win_Hide(ObjId number, int32_t hide) {
+    WindowRecord* record = Win_Record(number);
+    if (record == nullptr) {
+        return 0;
+    }
+    HWND hwnd = record->hwnd;
+    if (hide != 0) {
+        HWND owner = GetWindow(hwnd, GW_OWNER);
+        if (owner != nullptr) {
+            SetActiveWindow(owner);
+        }
+        ShowWindow(hwnd, SW_HIDE);
+    } else if (IsZoomed(hwnd)) {
+        ShowWindow(hwnd, SW_SHOWMAXIMIZED);
+    } else if (IsIconic(hwnd)) {
+        ShowWindow(hwnd, SW_SHOWMINIMIZED);
+    } else {
+        ShowWindow(hwnd, SW_SHOWNORMAL);
+    }
+    return 1;
+}
+
+// Moves and sizes the window; sizes are client sizes, IGNORE_VALUE keeps a value.
+int32_t Win_Resize(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height) {
+    WindowRecord* record = Win_Record(number);
+    if (record == nullptr) {
+        return 0;
+    }
+    HWND hwnd = record->hwnd;
+    if (x == IGNORE_VALUE || y == IGNORE_VALUE) {
+        RECT outer;
+        GetWindowRect(hwnd, &outer);
+        if (x == IGNORE_VALUE) {
+            x = outer.left;
+        }
+        if (y == IGNORE_VALUE) {
+            y = outer.top;
+        }
+    }
+    RECT rc = {0, 0, width, height};
+    if (width == IGNORE_VALUE || height == IGNORE_VALUE) {
+        GetClientRect(hwnd, &rc);
+        if (width != IGNORE_VALUE) {
+            rc.right = width;
+        }
+        if (height != IGNORE_VALUE) {
+            rc.bottom = height;
+        }
+    }
+    // A kept height keeps the menu bar's room; a given height includes the menu bar.
+    const BOOL menu = height == IGNORE_VALUE && GetMenu(hwnd) != nullptr;
+    AdjustWindowRectEx(&rc, static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_STYLE)), menu,
+                       static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_EXSTYLE)));
+    SetWindowPos(hwnd, nullptr, x, y, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    return 1;
+}
+
+// Pins the window on top of all others or releases it; also activates it.
+int32_t Win_SetTopmost(ObjId number, int32_t on) {
+    WindowRecord* record = Win_Record(number);
+    if (record == nullptr) {
+        return 0;
+    }
+    SetWindowPos(record->hwnd, on != 0 ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    return 1;
+}
+
+// Gives the window a solid background colour, or -1 for the class background.
+int32_t Win_SetColor(ObjId number, int32_t colour) {
+    WindowRecord* record = Win_Record(number);
+    if (record == nullptr) {
+        return 0;
+    }
+    if (colour == record->backColor) {
+        return 1;
+    }
+    if (record->backBrush != nullptr) {
+        DeleteObject(record->backBrush);
+        record->backBrush = nullptr;
+    }
+    if (colour != -1) {
+        record->backBrush = CreateSolidBrush(static_cast<COLORREF>(colour));
+    }
+    record->backColor = colour;
+    RedrawWindow(record->hwnd, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_INTERNALPAINT);
+    return 1;
+}
+
+// ---- Shared with the other window modules ----
+
+// Record of an open window, or null.
+WindowRecord* Win_Record(ObjId number) {
+    if (g_windows == nullptr) {
+        return nullptr;
+    }
+    return static_cast<WindowRecord*>(ObjTable_Find(g_windows, number));
+}
+
+// Number from the window's own KX_WindowID property, -1 without one.
+ObjId Win_OwnNumber(HWND hwnd) {
+    if (hwnd == nullptr) {
+        return -1;
+    }
+    const ObjId value = reinterpret_cast<ObjId>(GetPropA(hwnd, WIN_PROP_ID));
+    return value != 0 ? value - 1 : -1;
+}
+
+// Number of the nearest toolkit window on the parent chain, -1 if none.
+ObjId Win_NumberOf(HWND hwnd) {
+    for (HWND w = hwnd; w != nullptr; w = GetParent(w)) {
+        const ObjId number = Win_OwnNumber(w);
+        if (number != -1) {
+            return number;
+        }
+    }
+    return -1;
+}
+
+// "WindowClass_" and the number in signed decimal (pointer-sized for OBJ_ANY identifiers).
+void Win_ClassName(ObjId number, char* buf, size_t size) {
+    snprintf(buf, size, "WindowClass_%lld", static_cast<long long>(number));
+}

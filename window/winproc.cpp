@@ -1,0 +1,193 @@
+// The window procedure of every toolkit window: the sizing loop sees each message
+// first, then control messages go to the control's kind, and window activity becomes
+// events in the event state of the thread that owns the window.
+#include "window/winproc.h"
+
+#include "controls/control.h"
+#include "window/events.h"
+#include "window/focus.h"
+#include "window/sizing.h"
+#include "window/window.h"
+
+namespace {
+
+// Passes a system colour change on to every descendant window.
+BOOL CALLBACK SendSysColorChange(HWND child, LPARAM) {
+    SendMessageA(child, WM_SYSCOLORCHANGE, 0, 0);
+    return TRUE;
+}
+
+// Sets the pending EVENT_TRAY for the four click messages; other mouse traffic gives none.
+void TrayEvent(EventState* state, WPARAM id, LPARAM mouseMessage) {
+    state->object = static_cast<ObjId>(id);
+    int32_t type = -1;
+    switch (mouseMessage) {
+        case WM_LBUTTONUP:
+            type = TRAY_LEFT_CLICK;
+            break;
+        case WM_RBUTTONUP:
+            type = TRAY_RIGHT_CLICK;
+            break;
+        case WM_LBUTTONDBLCLK:
+            type = TRAY_LEFT_DOUBLECLICK;
+            break;
+        case WM_RBUTTONDBLCLK:
+            type = TRAY_RIGHT_DOUBLECLICK;
+            break;
+        default:
+            state->pending = 0;
+            return;
+    }
+    state->type = type;
+    state->pending = EVENT_TRAY;
+}
+
+// WM_COMMAND: control notification, menu item, accelerator or Tab navigation.
+void Command(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+    HWND control = reinterpret_cast<HWND>(lParam);
+    if (Win_ControlDispatch(control, hwnd, WM_COMMAND, wParam, lParam) != NOT_HANDLED) {
+        return;
+    }
+    EventState* state = Event_State();
+    const WORD code = HIWORD(wParam);
+    const WORD id = LOWORD(wParam);
+    if (control != nullptr) {
+        state->pending = EVENT_CONTROL;
+        state->type = code;
+        state->object = static_cast<ObjId>(GetWindowLongPtrA(control, GWLP_ID));
+    } else if (code == 0) {
+        state->pending = EVENT_MENU;
+        state->object = static_cast<ObjId>(wParam);
+    } else if (id == CMD_FOCUS_NEXT) {
+        Win_FocusStep(0);
+    } else if (id == CMD_FOCUS_PREVIOUS) {
+        Win_FocusStep(1);
+    } else {
+        state->pending = EVENT_MENU;
+        state->object = id;
+    }
+}
+
+} // namespace
+
+// ---- Public operations ----
+
+// Window procedure of every toolkit class: Win_Dispatch, or DefWindowProcA when it passes.
+LRESULT CALLBACK Win_WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    const LRESULT result = Win_Dispatch(hwnd, message, wParam, lParam);
+    if (result == NOT_HANDLED) {
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    return result;
+}
+
+// Turns one message of a toolkit window into events; NOT_HANDLED leaves it to the default.
+LRESULT Win_Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    const LRESULT sizing = SizeTracker(hwnd, message, wParam, lParam);
+    if (sizing != NOT_HANDLED) {
+        return sizing;
+    }
+    const ObjId number = Win_NumberOf(hwnd);
+    WindowRecord* record = number != -1 ? Win_Record(number) : nullptr;
+
+    switch (message) {
+        case WM_COMMAND:
+            Command(hwnd, wParam, lParam);
+            return 0;
+
+        case WM_NOTIFY: {
+            const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+            HWND from = header != nullptr ? header->hwndFrom : nullptr;
+            return Win_ControlDispatch(from, hwnd, message, wParam, lParam);
+        }
+
+        case WM_HSCROLL:
+        case WM_VSCROLL:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORLISTBOX:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLORSTATIC:
+            return Win_ControlDispatch(reinterpret_cast<HWND>(lParam), hwnd, message, wParam, lParam);
+
+        case WM_CLOSE:
+            // Closing is the application's decision: only report it.
+            if (number != -1) {
+                Win_QueueEvent(EVENT_CLOSE, number);
+            }
+            return 0;
+
+        case WM_MOVE:
+            if (number != -1) {
+                Win_QueueEvent(EVENT_MOVE, number);
+            }
+            return 0;
+
+        case WM_SIZE:
+            // Sizes sent while CreateWindowExA runs (before the property exists) are ignored.
+            if (Win_OwnNumber(hwnd) == -1) {
+                return 1;
+            }
+            if (wParam == SIZE_MINIMIZED) {
+                return NOT_HANDLED;
+            }
+            Win_QueueEvent(EVENT_SIZE, number);
+            return 0;
+
+        case WM_ACTIVATE:
+            // No default processing, so the platform does not move the focus on activation.
+            if (LOWORD(wParam) != WA_INACTIVE) {
+                Win_QueueEvent(EVENT_ACTIVATE, number);
+            }
+            return 1;
+
+        case WM_ERASEBKGND: {
+            Win_QueueEvent(EVENT_REPAINT, number);
+            if (record != nullptr && record->backBrush != nullptr) {
+                RECT rc;
+                GetClientRect(hwnd, &rc);
+                FillRect(reinterpret_cast<HDC>(wParam), &rc, record->backBrush);
+                return 1;
+            }
+            return NOT_HANDLED;
+        }
+
+        case WM_SYSCOLORCHANGE:
+            // Child controls are not told by the platform; top-level windows are.
+            if (record != nullptr) {
+                EnumChildWindows(hwnd, SendSysColorChange, 0);
+            }
+            return NOT_HANDLED;
+
+        case MSG_TRAY_NOTIFY:
+            // The shell sends this from inside its own call; answer at once and report later.
+            PostMessageA(hwnd, MSG_TRAY_EVENT, wParam, lParam);
+            return 0;
+
+        case MSG_TRAY_EVENT:
+            TrayEvent(Event_State(), wParam, lParam);
+            return 0;
+
+        case MSG_CONTROL_EVENT: {
+            EventState* state = Event_State();
+            state->pending = EVENT_CONTROL;
+            state->object = static_cast<ObjId>(wParam);
+            state->type = static_cast<int32_t>(lParam);
+            return 0;
+        }
+
+        default:
+            return NOT_HANDLED;
+    }
+}
+
+// Offers a message about a child window to its control kind's ParentMessage operation.
+LRESULT Win_ControlDispatch(HWND control, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (control == nullptr) {
+        return NOT_HANDLED;
+    }
+    ControlRecord* record = Ctl_RecordOf(control);
+    if (record == nullptr || record->kind == nullptr || record->kind->ParentMessage == nullptr) {
+        return NOT_HANDLED;
+    }
+    return record->kind->ParentMessage(record, hwnd, message, wParam, lParam);
+}
