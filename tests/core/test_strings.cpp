@@ -1,0 +1,312 @@
+// Tests of the string scratch area, string variables, comparison and conversions.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/strings.h"
+
+namespace {
+
+// The decimal text Str_FromInt produces, checking the write position on the way.
+std::string FromInt(int32_t value) {
+    int32_t start = Scratch_Pos();
+    Str_FromInt(value, start);
+    std::string text = Scratch_Ptr(start);
+    EXPECT_EQ(Scratch_Pos(), start + static_cast<int32_t>(text.size()))
+        << "the write position must end on the terminating zero";
+    Scratch_SetPos(start);
+    return text;
+}
+
+// Runs body on a new thread, which starts with a fresh scratch area.
+template <typename Body> void OnFreshThread(Body body) {
+    std::thread worker(body);
+    worker.join();
+}
+
+class StringsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Str_Init();
+    }
+};
+
+} // namespace
+
+TEST_F(StringsTest, test_source_literals_are_ansi_bytes) {
+    const char* text = "ö";
+    ASSERT_EQ(std::strlen(text), 1u) << "ö must be one byte (CP1252), not UTF-8";
+    EXPECT_EQ(static_cast<unsigned char>(text[0]), 0xF6);
+    EXPECT_EQ(static_cast<unsigned char>("ä"[0]), 0xE4);
+    EXPECT_EQ(static_cast<unsigned char>("ü"[0]), 0xFC);
+}
+
+TEST_F(StringsTest, test_from_int) {
+    EXPECT_EQ(FromInt(0), "0");
+    EXPECT_EQ(FromInt(7), "7");
+    EXPECT_EQ(FromInt(-15), "-15");
+    EXPECT_EQ(FromInt(600), "600");
+    EXPECT_EQ(FromInt(1000000), "1000000");
+    EXPECT_EQ(FromInt(INT32_MAX), "2147483647");
+    EXPECT_EQ(FromInt(INT32_MIN), "-2147483648");
+    EXPECT_EQ(FromInt(-1), "-1");
+}
+
+TEST_F(StringsTest, test_to_int) {
+    EXPECT_EQ(Str_ToInt("600"), 600);
+    EXPECT_EQ(Str_ToInt("  \t42"), 42);
+    EXPECT_EQ(Str_ToInt("+7"), 7);
+    EXPECT_EQ(Str_ToInt("-13x"), -13);
+    EXPECT_EQ(Str_ToInt("12.9"), 12);
+    EXPECT_EQ(Str_ToInt("90s"), 90);
+    EXPECT_EQ(Str_ToInt("007"), 7);
+    EXPECT_EQ(Str_ToInt("12 34"), 12);
+    EXPECT_EQ(Str_ToInt("abc"), 0);
+    EXPECT_EQ(Str_ToInt(""), 0);
+    EXPECT_EQ(Str_ToInt("- 5"), 0);
+    EXPECT_EQ(Str_ToInt("+-5"), 0);
+    EXPECT_EQ(Str_ToInt("--5"), 0);
+    EXPECT_EQ(Str_ToInt(nullptr), 0);
+    EXPECT_EQ(Str_ToInt("\n5"), 0) << "only blanks and tabs are skipped";
+    EXPECT_EQ(Str_ToInt("\xB2"), 0) << "a superscript two is no digit";
+    EXPECT_EQ(Str_ToInt("1\xB9"), 1);
+}
+
+TEST_F(StringsTest, test_to_int_wraps_around) {
+    EXPECT_EQ(Str_ToInt("4294967297"), 1) << "2^32 + 1 wraps to 1";
+    EXPECT_EQ(Str_ToInt("2147483647"), INT32_MAX);
+    EXPECT_EQ(Str_ToInt("2147483648"), INT32_MIN);
+    EXPECT_EQ(Str_ToInt("-2147483648"), INT32_MIN);
+    EXPECT_EQ(Str_ToInt("4294967295"), -1);
+    EXPECT_EQ(Str_ToInt("-4294967296"), 0);
+    // 99999999999 mod 2^32 = 1215752191
+    EXPECT_EQ(Str_ToInt("99999999999"), 1215752191);
+    EXPECT_EQ(Str_ToInt("-99999999999"), -1215752191);
+}
+
+TEST_F(StringsTest, test_compare) {
+    EXPECT_EQ(Str_Compare("end", "end"), 1);
+    EXPECT_EQ(Str_Compare("end", "End"), 0);
+    EXPECT_EQ(Str_Compare("end", "end "), 0);
+    EXPECT_EQ(Str_Compare("end ", "end"), 0);
+    EXPECT_EQ(Str_Compare(nullptr, ""), 1);
+    EXPECT_EQ(Str_Compare("", nullptr), 1);
+    EXPECT_EQ(Str_Compare(nullptr, nullptr), 1);
+    EXPECT_EQ(Str_Compare("", "1"), 0);
+    EXPECT_EQ(Str_Compare(nullptr, "1"), 0);
+    EXPECT_EQ(Str_Compare("Größe", "Größe"), 1);
+    EXPECT_EQ(Str_Compare("Größe", "Grösse"), 0);
+}
+
+TEST_F(StringsTest, test_color_make) {
+    EXPECT_EQ(Color_Make(255, 255, 255), 0x00FFFFFF);
+    EXPECT_EQ(Color_Make(0, 53, 213), 0x00D53500);
+    EXPECT_EQ(Color_Make(1, 2, 3), 0x00030201);
+    EXPECT_EQ(Color_Make(0, 0, 0), 0);
+}
+
+TEST_F(StringsTest, test_build_expression_and_restore_position) {
+    int32_t w0 = Scratch_Pos();
+    int32_t start = Scratch_Pos();
+    Str_Concat("Nachtriegel 0.");
+    Str_FromInt(123, Scratch_Pos());
+    EXPECT_STREQ(Scratch_Ptr(start), "Nachtriegel 0.123");
+    // A second argument after the first one's zero.
+    Scratch_Reserve(1, Scratch_Pos());
+    int32_t second = Scratch_Pos();
+    Str_Concat("Tip ");
+    Str_Concat(nullptr);
+    Str_FromInt(-5, Scratch_Pos());
+    EXPECT_STREQ(Scratch_Ptr(start), "Nachtriegel 0.123") << "the first argument must survive";
+    EXPECT_STREQ(Scratch_Ptr(second), "Tip -5");
+    Scratch_SetPos(w0);
+    EXPECT_EQ(Scratch_Pos(), w0) << "after the consumer the position is where building started";
+    EXPECT_EQ(*Scratch_Ptr(w0), '\0');
+}
+
+TEST_F(StringsTest, test_frame_restores_position) {
+    int32_t before = Scratch_Pos();
+    {
+        ScratchFrame frame;
+        EXPECT_EQ(frame.Start(), before);
+        Str_Concat("temporary text");
+        EXPECT_GT(Scratch_Pos(), before);
+    }
+    EXPECT_EQ(Scratch_Pos(), before);
+}
+
+TEST_F(StringsTest, test_first_block_and_growth) {
+    OnFreshThread([] {
+        EXPECT_EQ(Scratch_Capacity(), 16) << "a new area starts with 16 usable bytes";
+        EXPECT_EQ(Scratch_Pos(), 0);
+        EXPECT_EQ(HeapSize(Str_Heap(), 0, Scratch_Ptr(0)), 16u) << "the first block has 16 bytes";
+        // 0 + 11 < 16 - 4: fits without growth.
+        Str_Concat("Hello World");
+        EXPECT_EQ(Scratch_Capacity(), 16);
+        EXPECT_STREQ(Scratch_Ptr(0), "Hello World");
+        // One byte more crosses the reserve: grows once to position + piece + 16384.
+        Str_Concat("!");
+        EXPECT_EQ(Scratch_Capacity(), 11 + 1 + 16384);
+        EXPECT_EQ(HeapSize(Str_Heap(), 0, Scratch_Ptr(0)), static_cast<SIZE_T>(Scratch_Capacity() + 5))
+            << "a grown block has capacity + 5 bytes";
+        EXPECT_STREQ(Scratch_Ptr(0), "Hello World!");
+
+        // A piece longer than the area: one growth, earlier pieces survive the move.
+        std::string big(40000, 'x');
+        int32_t position = Scratch_Pos();
+        Str_Concat(big.c_str());
+        EXPECT_EQ(Scratch_Capacity(), position + 40000 + 16384);
+        EXPECT_EQ(std::string(Scratch_Ptr(0)), "Hello World!" + big);
+        EXPECT_EQ(Scratch_Pos(), 12 + 40000);
+        EXPECT_TRUE(HeapValidate(Str_Heap(), 0, nullptr));
+        Scratch_ReleaseThread();
+    });
+}
+
+TEST_F(StringsTest, test_reserve_shrink_setpos) {
+    OnFreshThread([] {
+        char* p = Scratch_Reserve(5, 0);
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(p, Scratch_Ptr(0));
+        EXPECT_EQ(Scratch_Pos(), 5);
+        Scratch_Shrink(2);
+        EXPECT_EQ(Scratch_Pos(), 3);
+        Scratch_Shrink(100);
+        EXPECT_EQ(Scratch_Pos(), 0) << "shrinking never goes below the start";
+        // A target far above the position must still get room for its bytes.
+        char* high = Scratch_Reserve(10, 30000);
+        ASSERT_NE(high, nullptr);
+        EXPECT_GT(Scratch_Capacity(), 30010 + 4);
+        std::memset(high, 'y', 10);
+        high[10] = '\0';
+        EXPECT_EQ(Scratch_Pos(), 30010);
+        Scratch_SetPos(7);
+        EXPECT_EQ(Scratch_Pos(), 7);
+        EXPECT_EQ(*Scratch_Ptr(7), '\0');
+        Scratch_SetPos(-4);
+        EXPECT_EQ(Scratch_Pos(), 0) << "a negative offset is taken as 0";
+        EXPECT_TRUE(HeapValidate(Str_Heap(), 0, nullptr));
+        Scratch_ReleaseThread();
+    });
+}
+
+TEST_F(StringsTest, test_concat_of_text_inside_the_area) {
+    OnFreshThread([] {
+        // "abcdefgh" sits at 0; appending it to itself forces growth, which moves the block.
+        Str_Concat("abcdefgh");
+        char* inside = Scratch_Ptr(0);
+        Str_Concat(inside);
+        EXPECT_STREQ(Scratch_Ptr(0), "abcdefghabcdefgh");
+        Scratch_ReleaseThread();
+    });
+}
+
+TEST_F(StringsTest, test_assign_copies_and_restores) {
+    char* variable = nullptr;
+    int32_t s = Scratch_Pos();
+    Str_Concat("restart");
+    Str_Assign(&variable, s);
+    ASSERT_NE(variable, nullptr);
+    EXPECT_STREQ(variable, "restart");
+    EXPECT_EQ(Scratch_Pos(), s) << "assignment sets the write position back to the start";
+    EXPECT_EQ(HeapSize(Str_Heap(), 0, variable), 7u + 5u) << "the block holds the length + 5 bytes";
+    // The copy is independent of the area.
+    Str_Concat("XXXXXXXXXXXX");
+    EXPECT_STREQ(variable, "restart");
+    Scratch_SetPos(s);
+
+    // A shorter text reuses the block, resized to its length + 5.
+    Str_Concat("end");
+    Str_Assign(&variable, s);
+    EXPECT_STREQ(variable, "end");
+    EXPECT_EQ(HeapSize(Str_Heap(), 0, variable), 3u + 5u);
+
+    // An empty text.
+    Str_Assign(&variable, s);
+    EXPECT_STREQ(variable, "");
+
+    // A start above the position gives the empty text and leaves the position valid.
+    Str_Concat("abc");
+    int32_t position = Scratch_Pos();
+    Str_Assign(&variable, position + 10);
+    EXPECT_STREQ(variable, "");
+    EXPECT_EQ(Scratch_Pos(), position);
+    Scratch_SetPos(s);
+
+    char* never = nullptr;
+    EXPECT_EQ(Str_Compare(never, ""), 1) << "an unassigned variable is the empty text";
+    Str_Assign(nullptr, s); // ignored
+    EXPECT_TRUE(HeapValidate(Str_Heap(), 0, nullptr));
+}
+
+TEST_F(StringsTest, test_nested_text_dropped) {
+    int32_t w0 = Scratch_Pos();
+    Str_Concat("Noch ");
+    // A nested input text, read and dropped.
+    int32_t nested = Scratch_Pos();
+    Str_Concat("  42");
+    int32_t value = Str_ToInt(Scratch_Ptr(nested));
+    Scratch_SetPos(nested);
+    Str_FromInt(value, Scratch_Pos());
+    Str_Concat(" Minuten");
+    EXPECT_STREQ(Scratch_Ptr(w0), "Noch 42 Minuten");
+    Scratch_SetPos(w0);
+}
+
+TEST_F(StringsTest, test_release_thread_starts_over) {
+    OnFreshThread([] {
+        Str_Concat("some text that grows the area");
+        EXPECT_GT(Scratch_Capacity(), 16);
+        Scratch_ReleaseThread();
+        EXPECT_EQ(Scratch_Capacity(), 16) << "after release the next use starts a new area";
+        EXPECT_EQ(Scratch_Pos(), 0);
+        Scratch_ReleaseThread();
+        Scratch_ReleaseThread(); // twice is harmless
+    });
+}
+
+TEST_F(StringsTest, test_threads_build_texts_at_once) {
+    constexpr int threadCount = 8;
+    constexpr int rounds = 3000;
+    std::vector<int> failures(threadCount, 0);
+    std::vector<std::string> firstFailure(threadCount);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threadCount; ++t) {
+        workers.emplace_back([t, &failures, &firstFailure] {
+            char* variable = nullptr;
+            for (int i = 0; i < rounds; ++i) {
+                int32_t w0 = Scratch_Pos();
+                Str_Concat("Thread ");
+                Str_FromInt(t, Scratch_Pos());
+                Str_Concat(" Runde ");
+                Str_FromInt(i, Scratch_Pos());
+                // Every so often a long piece forces growth in the middle of a text.
+                if (i % 97 == 0)
+                    Str_Concat(
+                        std::string(static_cast<size_t>(1000 + i), static_cast<char>('a' + t)).c_str());
+                std::string expected = "Thread " + std::to_string(t) + " Runde " + std::to_string(i);
+                if (i % 97 == 0)
+                    expected += std::string(static_cast<size_t>(1000 + i), static_cast<char>('a' + t));
+                if (expected != Scratch_Ptr(w0)) {
+                    if (failures[t]++ == 0)
+                        firstFailure[t] = std::string("expected ") + expected + ", got " + Scratch_Ptr(w0);
+                }
+                Str_Assign(&variable, w0);
+                if (Str_Compare(variable, expected.c_str()) != 1 || Scratch_Pos() != w0) {
+                    if (failures[t]++ == 0)
+                        firstFailure[t] = std::string("variable expected ") + expected + ", got " + variable;
+                }
+            }
+            Scratch_ReleaseThread();
+        });
+    }
+    for (auto& w : workers)
+        w.join();
+    for (int t = 0; t < threadCount; ++t)
+        EXPECT_EQ(failures[t], 0) << "thread " << t << ": " << firstFailure[t];
+    EXPECT_TRUE(HeapValidate(Str_Heap(), 0, nullptr));
+}
