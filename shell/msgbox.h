@@ -10,6 +10,7 @@
 struct DisabledWindow {
     DWORD threadId; // the thread whose box disabled the window
     HWND window;
+    const void* box; // the Msg_Box call that disabled it (a nested box enables only its own)
 };
 
 // ---- Public operations ----

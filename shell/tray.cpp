@@ -1,0 +1,108 @@
+// Numbered icons in the notification area. Every request to the shell uses the first,
+// shortest NOTIFYICONDATAA layout, which every shell version accepts. Icons are managed on
+// the main thread (and by the program's end routine); the table is not locked.
+#include "shell/tray.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr int32_t kTrayGrowthStep = 16;
+
+ObjectTable* g_tray = nullptr;
+TrayNotifyProc g_notify = Shell_NotifyIconA;
+
+// ---- Internal functions ----
+
+// A zero-filled request for the icon id of window. The shell knows an icon by its window and
+// its 32-bit identifier; an OBJ_ANY identifier is cut to its low 32 bits, consistently in
+// every request.
+void FillRequest(NOTIFYICONDATAA* request, HWND window, ObjId id, UINT flags) {
+    Mem_Zero(request, sizeof(*request));
+    request->cbSize = NOTIFYICONDATAA_V1_SIZE;
+    request->hWnd = window;
+    request->uID = static_cast<UINT>(id);
+    request->uFlags = flags;
+}
+
+} // namespace
+
+// ---- Public functions ----
+
+// Creates the tray table once.
+void Tray_Init() {
+    if (g_tray == nullptr)
+        g_tray = ObjTable_Create(sizeof(TrayRecord), kTrayGrowthStep, Tray_Remove);
+}
+
+// Adds an icon under number, replacing an icon that holds the number.
+ObjId Tray_Add(ObjId number, HWND window, HICON icon) {
+    if (window == nullptr || icon == nullptr)
+        return 0;
+    if (g_tray == nullptr)
+        Tray_Init();
+    if (g_tray == nullptr)
+        return 0;
+    // Acquiring runs Tray_Remove on an icon still holding the number.
+    auto* record = static_cast<TrayRecord*>(ObjTable_Acquire(g_tray, number));
+    if (record == nullptr)
+        return 0;
+    ObjId id = (number == OBJ_ANY) ? reinterpret_cast<ObjId>(record) : number;
+    NOTIFYICONDATAA request;
+    FillRequest(&request, window, id, NIF_MESSAGE | NIF_ICON);
+    request.uCallbackMessage = MSG_TRAY_NOTIFY;
+    request.hIcon = icon;
+    if (!g_notify(NIM_ADD, &request)) {
+        // A fresh OBJ_ANY record would otherwise stay in the table's list for ever.
+        if (number == OBJ_ANY)
+            ObjTable_Discard(g_tray, id);
+        return 0;
+    }
+    record->owner = window;
+    return reinterpret_cast<ObjId>(record);
+}
+
+// Sets the icon's tip, cut after TRAY_TIP_MAX bytes.
+int32_t Tray_SetTip(ObjId number, const char* text) {
+    if (text == nullptr)
+        return 0;
+    auto* record = static_cast<TrayRecord*>(ObjTable_Find(g_tray, number));
+    if (record == nullptr)
+        return 0;
+    NOTIFYICONDATAA request;
+    FillRequest(&request, record->owner, number, NIF_TIP);
+    size_t length = strnlen(text, TRAY_TIP_MAX);
+    std::memcpy(request.szTip, text, length);
+    request.szTip[length] = '\0';
+    return g_notify(NIM_MODIFY, &request) ? 1 : 0;
+}
+
+// Removes the icon from the notification area and frees its number.
+void Tray_Remove(ObjId number) {
+    auto* record = static_cast<TrayRecord*>(ObjTable_Find(g_tray, number));
+    if (record == nullptr)
+        return;
+    NOTIFYICONDATAA request;
+    FillRequest(&request, record->owner, number, 0);
+    g_notify(NIM_DELETE, &request);
+    ObjTable_Discard(g_tray, number);
+}
+
+// Removes every icon, so none is left behind in the notification area.
+void Tray_ReleaseAll() {
+    if (g_tray == nullptr)
+        return;
+    ObjTable_Rewind(g_tray);
+    ObjId number = 0;
+    while (ObjTable_Next(g_tray, &number) != nullptr)
+        Tray_Remove(number);
+}
+
+// ---- Test support ----
+
+// Swaps the function that carries requests to the shell.
+TrayNotifyProc Tray_SetNotifyProc(TrayNotifyProc proc) {
+    TrayNotifyProc previous = g_notify;
+    g_notify = (proc != nullptr) ? proc : Shell_NotifyIconA;
+    return previous;
+}
