@@ -1,0 +1,171 @@
+// ShowWarning and SlideBanner: the per-minute beep and the sliding warning banner (window 1
+// with its text, control 14).
+#include "app/banner.h"
+
+#include "app/countdown.h"
+#include "app/startup.h"
+#include "app/tasks.h"
+#include "controls/control.h"
+#include "controls/kinds.h"
+#include "core/strings.h"
+#include "core/threads.h"
+#include "shell/desktop.h"
+#include "window/events.h"
+#include "window/window.h"
+
+namespace {
+
+// Numbers on the main window and of the banner.
+constexpr ObjId kMainWindow = 0;
+constexpr ObjId kBannerWindow = 1;
+constexpr ObjId kBannerText = 14;
+constexpr ObjId kTaskList = 7;
+constexpr ObjId kBannerBox = 17;
+constexpr ObjId kToneBox = 18;
+
+// The warning tone.
+constexpr DWORD kToneHz = 1000;
+constexpr DWORD kToneMs = 100;
+
+// The banner: a captionless pop-up.
+constexpr uint32_t kBannerFlags = 0x80000000; // WS_POPUP
+constexpr int32_t kTextX = 5, kTextY = 5, kTextWidth = 1000, kTextHeight = 20;
+
+// The slide: 41 positions of 10 ms each way, 3000 ms in view.
+constexpr int32_t kShownY = 0;
+constexpr DWORD kSlideStepMs = 10;
+constexpr DWORD kInViewMs = 3000;
+
+// The banner loop looks this often whether its window still exists (it may be destroyed from
+// outside, for instance with its owner).
+constexpr int32_t kBannerPollMs = 500;
+// How long a new banner waits for the previous banner's thread to end.
+constexpr DWORD kRetireWaitMs = 2000;
+
+// The banner's blue.
+int32_t BannerBlue() {
+    return Color_Make(BANNER_BLUE_RED, BANNER_BLUE_GREEN, BANNER_BLUE_BLUE);
+}
+
+// Closes the banner of an earlier warning and waits (bounded) until its thread has ended, so
+// that at most one banner and one banner thread exist. The close request goes to the banner's
+// own thread, the only one that can destroy its window.
+void RetireEarlierBanner() {
+    HWND old = Win_Handle(kBannerWindow);
+    if (old == nullptr) {
+        return;
+    }
+    DWORD owner = GetWindowThreadProcessId(old, nullptr);
+    if (owner == 0 || owner == GetCurrentThreadId()) {
+        return;
+    }
+    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, owner);
+    if (PostMessageA(old, WM_CLOSE, 0, 0) && thread != nullptr) {
+        WaitForSingleObject(thread, kRetireWaitMs);
+    }
+    if (thread != nullptr) {
+        CloseHandle(thread);
+    }
+}
+
+// Moves the banner to y, unless it has been replaced by a newer banner or the program is
+// ending. Returns false when the slide should stop.
+bool SlideTo(HWND banner, int32_t y) {
+    if (App_Ending() || Win_Handle(kBannerWindow) != banner) {
+        return false;
+    }
+    Win_Resize(kBannerWindow, IGNORE_VALUE, y, IGNORE_VALUE, IGNORE_VALUE);
+    return true;
+}
+
+// Creates the banner's sentence for the selected task, when the task is a known one.
+void CreateBannerText(int32_t elapsed) {
+    int32_t kind = static_cast<int32_t>(Ctl_GetState(kTaskList));
+    if (Task_Row(kind) == nullptr) {
+        return;
+    }
+    int32_t minutes = Banner_Minutes(Countdown_ReadLimit(), elapsed);
+    ScratchFrame frame;
+    Banner_Sentence(kind, minutes, frame.Start());
+    Ctl_Text(kBannerText, kTextX, kTextY, kTextWidth, kTextHeight, Scratch_Ptr(frame.Start()), 0);
+}
+
+} // namespace
+
+// ---- Public functions ----
+
+// Minutes left as the banner announces them.
+int32_t Banner_Minutes(int32_t limit, int32_t elapsed) {
+    return limit / 60 - elapsed / 60;
+}
+
+// Prefix, minute number, suffix.
+bool Banner_Sentence(int32_t kind, int32_t minutes, int32_t target) {
+    Scratch_SetPos(target);
+    const TaskRow* row = Task_Row(kind);
+    if (row == nullptr) {
+        return false;
+    }
+    Str_Concat(row->warnPrefix);
+    Str_FromInt(minutes, Scratch_Pos());
+    Str_Concat(row->warnSuffix);
+    return true;
+}
+
+// One warning. The banner is created on this thread, which therefore has to pump its messages
+// until the banner is closed.
+DWORD WINAPI ShowWarning(LPVOID elapsedArgument) {
+    int32_t elapsed = static_cast<int32_t>(reinterpret_cast<intptr_t>(elapsedArgument));
+    if (Ctl_GetState(kToneBox) == 1) {
+        Beep(kToneHz, kToneMs);
+    }
+    if (Ctl_GetState(kBannerBox) != 1 || App_Ending()) {
+        return 0;
+    }
+    RetireEarlierBanner();
+    if (Win_Open(kBannerWindow, 0, BANNER_HIDDEN_Y, Desk_Width(0), BANNER_HEIGHT, "Warnmeldung", kBannerFlags,
+                 Win_Handle(kMainWindow)) == 0) {
+        return 0;
+    }
+    HWND banner = Win_Handle(kBannerWindow);
+    if (Ctl_BeginList(banner) != nullptr) {
+        CreateBannerText(elapsed);
+    }
+    Win_SetTopmost(kBannerWindow, 1);
+    Win_SetColor(kBannerWindow, BannerBlue());
+    Ctl_SetColor(kBannerText, CTL_COLOR_FRONT, Color_Make(255, 255, 255));
+    Ctl_SetColor(kBannerText, CTL_COLOR_BACK, BannerBlue());
+    Thread_Start(SlideBanner, 0);
+
+    // The event state is per thread, so EVENT_CLOSE here is always about this banner.
+    for (;;) {
+        int32_t event = Win_WaitEvent(kBannerPollMs);
+        if (event == EVENT_CLOSE || !IsWindow(banner) || App_Ending()) {
+            break;
+        }
+    }
+    if (!App_Ending() && Win_Handle(kBannerWindow) == banner) {
+        Win_Close(kBannerWindow);
+    }
+    return 0;
+}
+
+// The slide of the banner that holds number 1 when the slide begins.
+DWORD WINAPI SlideBanner(LPVOID ignored) {
+    (void)ignored;
+    HWND banner = Win_Handle(kBannerWindow);
+    for (int32_t y = BANNER_HIDDEN_Y; y <= kShownY; ++y) {
+        if (!SlideTo(banner, y)) {
+            return 0;
+        }
+        Sleep_Ms(kSlideStepMs);
+    }
+    Sleep_Ms(kInViewMs);
+    for (int32_t y = kShownY; y >= BANNER_HIDDEN_Y; --y) {
+        if (!SlideTo(banner, y)) {
+            return 0;
+        }
+        Sleep_Ms(kSlideStepMs);
+    }
+    return 0;
+}

@@ -1,0 +1,70 @@
+// The countdown thread and its start and stop from the main thread.
+#include "app/countdown.h"
+
+#include <climits>
+
+#include "app/banner.h"
+#include "app/mainwindow.h"
+#include "app/startup.h"
+#include "app/tasks.h"
+#include "controls/control.h"
+#include "core/strings.h"
+#include "core/threads.h"
+
+namespace {
+
+// One countdown step.
+constexpr DWORD kStepMs = 1000;
+// A warning is started at every step whose counter is a multiple of this.
+constexpr int32_t kStepsPerWarning = 60;
+// The time field on the main window.
+constexpr ObjId kTimeField = 9;
+
+} // namespace
+
+// ---- Public functions ----
+
+// The field is read afresh at every step, so the value in force is always the one shown.
+int32_t Countdown_ReadLimit() {
+    ScratchFrame frame;
+    Ctl_GetText(kTimeField, frame.Start());
+    return Str_ToInt(Scratch_Ptr(frame.Start()));
+}
+
+// Counts V + 1 seconds for a field holding V (none for a negative V), then the final action.
+// Sleep_Ms and Thread_Start are the cancellation points where "Abbrechen" stops the thread.
+DWORD WINAPI Countdown(LPVOID ignored) {
+    (void)ignored;
+    int32_t step = 0;
+    for (;;) {
+        if (App_Ending()) {
+            return 0;
+        }
+        int32_t limit = Countdown_ReadLimit();
+        if (limit < step) {
+            break;
+        }
+        Sleep_Ms(kStepMs);
+        if (step % kStepsPerWarning == 0) {
+            Thread_Start(ShowWarning, step);
+        }
+        if (step == INT32_MAX) {
+            break; // the counter cannot pass this limit without wrapping
+        }
+        ++step;
+    }
+    FinalAction();
+}
+
+// "Starten" and the command-line auto-start.
+void Countdown_Start() {
+    MainWindow_SetRunning(true);
+    g_app.countdownThread = Thread_Start(Countdown, 0);
+}
+
+// "Abbrechen". Thread_Terminate returns only when the thread can no longer beep, warn or
+// start a command, so the idle set never appears while the old countdown could still act.
+void Countdown_Cancel() {
+    Thread_Terminate(g_app.countdownThread);
+    MainWindow_SetRunning(false);
+}

@@ -1,0 +1,112 @@
+// The main thread's event loop.
+#include "app/mainloop.h"
+
+#include "app/countdown.h"
+#include "app/mainwindow.h"
+#include "app/startup.h"
+#include "core/strings.h"
+#include "shell/menus.h"
+#include "shell/msgbox.h"
+#include "window/events.h"
+#include "window/window.h"
+
+namespace {
+
+constexpr int32_t kMessageOkOnly = 0; // MB_OK, no icon
+
+constexpr char kAboutTitle[] = "Informationen";
+constexpr char kAboutBody[] =
+    "Nachtriegel fährt den Computer nach einer einstellbaren Zeit herunter, startet ihn "
+    "neu, versetzt ihn in den Ruhezustand, sperrt ihn oder meldet den Benutzer ab.";
+constexpr char kLiabilityTitle[] = "Haftung";
+constexpr char kLiabilityText[] =
+    "Bei Soft- und Hardwareschäden, die diese Software verursacht hat, übernimmt "
+    "dieser Hersteller keine Haftung.";
+
+// A tray click arrives in one pass and is answered at the start of the next.
+void AnswerTrayClick() {
+    switch (Event_Type()) {
+        case TRAY_RIGHT_CLICK:
+            Menu_ShowPopup(MAIN_TRAY_MENU, Win_Handle(MAIN_WINDOW));
+            break;
+        case TRAY_LEFT_CLICK:
+            Win_Hide(MAIN_WINDOW, 0);
+            break;
+        default:
+            break; // double clicks do nothing
+    }
+}
+
+void RunMenuItem(ObjId item) {
+    switch (item) {
+        case ITEM_QUIT:
+        case ITEM_TRAY_QUIT:
+            ProgramEnd();
+        case ITEM_ABOUT:
+            MainLoop_ShowAbout();
+            break;
+        case ITEM_SHOW:
+            Win_Hide(MAIN_WINDOW, 0);
+            break;
+        case ITEM_HIDE:
+            Win_Hide(MAIN_WINDOW, 1);
+            break;
+        case ITEM_LIABILITY:
+            MainLoop_ShowLiability();
+            break;
+        default:
+            break; // "Einstellungen" and unknown items have no action
+    }
+}
+
+void RunButton(ObjId control) {
+    switch (control) {
+        case CTL_START_BUTTON:
+            Countdown_Start();
+            break;
+        case CTL_CANCEL_BUTTON:
+            Countdown_Cancel();
+            break;
+        default:
+            break;
+    }
+}
+
+} // namespace
+
+// ---- Public functions ----
+
+// One pass: hide when minimised, last pass's tray click, wait, menu, buttons, close.
+void MainLoop_Run() {
+    do {
+        if (Win_GetState(MAIN_WINDOW) == WIN_STATE_MINIMIZED) {
+            Win_Hide(MAIN_WINDOW, 1);
+        }
+        if (g_app.currentEvent == EVENT_TRAY) {
+            AnswerTrayClick();
+        }
+        g_app.currentEvent = Win_WaitEvent();
+        if (g_app.currentEvent == EVENT_MENU) {
+            RunMenuItem(Event_Menu());
+        }
+        if (g_app.currentEvent == EVENT_CONTROL) {
+            RunButton(Event_Control());
+        }
+        if (g_app.currentEvent == EVENT_CLOSE) {
+            g_app.quit = 1;
+        }
+    } while (g_app.quit != 1);
+}
+
+// The version text, two line breaks and what the program does.
+void MainLoop_ShowAbout() {
+    ScratchFrame frame;
+    App_VersionText(frame.Start());
+    Str_Concat("\r\r");
+    Str_Concat(kAboutBody);
+    Msg_Box(kAboutTitle, Scratch_Ptr(frame.Start()), kMessageOkOnly);
+}
+
+void MainLoop_ShowLiability() {
+    Msg_Box(kLiabilityTitle, kLiabilityText, kMessageOkOnly);
+}

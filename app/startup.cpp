@@ -1,0 +1,193 @@
+// Process entry, start-up sequence, command line and ProgramEnd.
+#include "app/startup.h"
+
+#include <array>
+
+#include "app/countdown.h"
+#include "app/mainloop.h"
+#include "app/mainwindow.h"
+#include "app/tasks.h"
+#include "controls/control.h"
+#include "controls/images.h"
+#include "core/objtable.h"
+#include "core/params.h"
+#include "core/strings.h"
+#include "core/threads.h"
+#include "shell/desktop.h"
+#include "shell/launcher.h"
+#include "shell/menus.h"
+#include "shell/msgbox.h"
+#include "shell/tray.h"
+#include "window/window.h"
+
+AppState g_app;
+
+namespace {
+
+// The images loaded at start-up, numbers 1 to 10, relative to the current directory.
+constexpr std::array<const char*, 10> kImageFiles = {
+    "Symbole\\Einleitung.ico", "Symbole\\Vorgang.ico",      "Bilder\\Einstellungen.bmp",
+    "Bilder\\Beenden.bmp",     "Bilder\\Informationen.bmp", "Symbole\\Nachtriegel-16.ico",
+    "Bilder\\Anzeigen.bmp",    "Bilder\\Verstecken.bmp",    "Bilder\\Haftung.bmp",
+    "Symbole\\Warnung.ico",
+};
+
+// The program's own file, whose size is the minor version.
+constexpr char kProgramFile[] = "Nachtriegel.exe";
+
+// Parameter positions.
+constexpr int32_t kParamTask = 0, kParamSeconds = 1, kParamWindow = 2, kParamBanner = 3, kParamTone = 4;
+
+// A thread that asked the main thread to end the program waits this long (in cancellable
+// steps) before it ends the program itself, so the exit never depends on a stuck main thread.
+constexpr DWORD kHandOverStepMs = 100;
+constexpr int32_t kHandOverSteps = 150;
+
+// Window 0's procedure with one addition: the end request of another thread. It is answered
+// wherever the main thread is dispatching, also inside a message box or the pop-up menu.
+LRESULT CALLBACK MainWindowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case MSG_APP_END:
+            ProgramEnd();
+        default:
+            return CallWindowProcA(g_app.mainWindowProc, hwnd, message, wParam, lParam);
+    }
+}
+
+void HookMainWindow() {
+    HWND window = Win_Handle(MAIN_WINDOW);
+    g_app.mainWindowProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MainWindowHook)));
+}
+
+// The toolkit modules, in dependency order.
+void InitToolkit() {
+    Str_Init();
+    List_Init();
+    Win_Init();
+    Ctl_Init();
+    Decoder_Reset();
+    Img_Init();
+    Menu_Init();
+    Param_Init();
+    Proc_InitLock();
+    Msg_Init();
+    Tray_Init();
+    Thread_Init();
+}
+
+void ReadParameters() {
+    for (int32_t n = 0; n < APP_PARAM_COUNT; ++n) {
+        int32_t start = Scratch_Pos();
+        Param_Get(n, start);
+        Str_Assign(&g_app.param[n], start);
+    }
+}
+
+void LoadImages() {
+    for (size_t i = 0; i < kImageFiles.size(); ++i) {
+        Img_Load(static_cast<ObjId>(i + 1), kImageFiles[i], 0);
+    }
+}
+
+// Runs the releases once; a second caller waits for the first to end the process.
+[[noreturn]] void ReleaseAndExit() {
+    if (InterlockedCompareExchange(&g_app.ending, 1, 0) != 0) {
+        for (;;) {
+            Sleep(INFINITE);
+        }
+    }
+    Thread_ReleaseAll();
+    Tray_ReleaseAll();
+    Img_FreeAll();
+    Win_End();
+    Desk_Release();
+    Heap_DestroyMain();
+    ExitProcess(0);
+}
+
+} // namespace
+
+// ---- Public functions ----
+
+void App_VersionText(int32_t target) {
+    Scratch_SetPos(target);
+    Str_Concat("Nachtriegel 0.");
+    // Only the low 32 bits of the size, read as a signed number (-1 for a missing file).
+    int64_t size = File_QuerySize(kProgramFile);
+    Str_FromInt(static_cast<int32_t>(static_cast<uint32_t>(size)), Scratch_Pos());
+}
+
+// Field and boxes first, so that an auto-started countdown and its first warning see them.
+void App_ApplyCommandLine() {
+    if (!Str_Compare(g_app.param[kParamSeconds], "")) {
+        Ctl_SetText(CTL_TIME_FIELD, g_app.param[kParamSeconds]);
+    }
+    if (Str_Compare(g_app.param[kParamBanner], "1")) {
+        Ctl_SetState(CTL_BANNER_BOX, 1);
+    }
+    if (Str_Compare(g_app.param[kParamTone], "1")) {
+        Ctl_SetState(CTL_TONE_BOX, 1);
+    }
+    int32_t kind = Task_FromKeyword(g_app.param[kParamTask]);
+    if (kind >= 0) {
+        Ctl_SetState(CTL_TASK_LIST, kind);
+        Countdown_Start();
+    }
+    if (Str_Compare(g_app.param[kParamWindow], "minimize")) {
+        Win_SetState(MAIN_WINDOW, WIN_STATE_MINIMIZED);
+    }
+}
+
+bool App_Ending() {
+    return g_app.ending != 0;
+}
+
+void App_Main() {
+    Mem_Zero(&g_app, sizeof g_app);
+    g_app.instance = GetModuleHandleA(nullptr);
+    g_app.mainThreadId = GetCurrentThreadId();
+    g_app.mainHeap = Heap_CreateMain();
+    InitToolkit();
+    ReadParameters();
+    LoadImages();
+    Desk_Examine();
+
+    int32_t titleStart = Scratch_Pos();
+    App_VersionText(titleStart);
+    bool opened = MainWindow_Open(Scratch_Ptr(titleStart));
+    Scratch_SetPos(titleStart);
+    if (!opened) {
+        ProgramEnd();
+    }
+    HookMainWindow();
+
+    int32_t tipStart = Scratch_Pos();
+    App_VersionText(tipStart);
+    MainWindow_Build(Scratch_Ptr(tipStart));
+    Scratch_SetPos(tipStart);
+
+    App_ApplyCommandLine();
+    MainLoop_Run();
+    ProgramEnd();
+}
+
+// The releases act on windows, the tray icon and images that the main thread uses, so another
+// thread (the countdown after its final action) hands the end over to the main thread and
+// waits there; only if the main thread does not answer in time does it end the program itself.
+void ProgramEnd() {
+    if (GetCurrentThreadId() != g_app.mainThreadId && !App_Ending()) {
+        HWND main = Win_Handle(MAIN_WINDOW);
+        if (main != nullptr && PostMessageA(main, MSG_APP_END, 0, 0)) {
+            for (int32_t i = 0; i < kHandOverSteps; ++i) {
+                Sleep_Ms(kHandOverStepMs);
+            }
+        }
+    }
+    ReleaseAndExit();
+}
+
+// The GUI entry point.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    App_Main();
+}

@@ -1,0 +1,83 @@
+// The task table's look-ups and FinalAction, the fixed end of every countdown that runs out.
+#include "app/tasks.h"
+
+#include <windows.h>
+
+#include "app/startup.h"
+#include "controls/control.h"
+#include "core/strings.h"
+#include "core/threads.h"
+#include "shell/launcher.h"
+
+namespace {
+
+// The end signal: rising tones of 100 ms each, lowest first.
+constexpr std::array<DWORD, 5> kEndTones = {1000, 1500, 2000, 2500, 3000};
+constexpr DWORD kEndToneMs = 100;
+
+// The task list on the main window.
+constexpr ObjId kTaskList = 7;
+
+} // namespace
+
+// ---- Public functions ----
+
+// Row of a task, or null.
+const TaskRow* Task_Row(int32_t kind) {
+    if (kind < 0 || kind >= TASK_COUNT) {
+        return nullptr;
+    }
+    return &kTasks[static_cast<size_t>(kind)];
+}
+
+// Task of a command-line keyword, or -1.
+int32_t Task_FromKeyword(const char* text) {
+    for (int32_t kind = 0; kind < TASK_COUNT; ++kind) {
+        if (Str_Compare(text, kTasks[static_cast<size_t>(kind)].keyword)) {
+            return kind;
+        }
+    }
+    return -1;
+}
+
+// Full path of the task's tool. The tools are started from the system directory by their full
+// path so that a same-named program in the current directory can never be started instead.
+bool Task_ToolPath(int32_t kind, int32_t target) {
+    Scratch_SetPos(target);
+    const TaskRow* row = Task_Row(kind);
+    if (row == nullptr) {
+        return false;
+    }
+    char directory[MAX_PATH + 1];
+    UINT length = GetSystemDirectoryA(directory, sizeof directory);
+    if (length == 0 || length >= sizeof directory) {
+        return false;
+    }
+    Str_Concat(directory);
+    if (directory[length - 1] != '\\') {
+        Str_Concat("\\");
+    }
+    Str_Concat(row->tool);
+    return true;
+}
+
+// Tones, tool, end. Cancellation is checked before the tones and right before the tool starts:
+// "Abbrechen" must never be followed by a tone or a command.
+void FinalAction() {
+    Thread_CheckCancel();
+    for (DWORD frequency : kEndTones) {
+        Beep(frequency, kEndToneMs);
+    }
+    int32_t kind = static_cast<int32_t>(Ctl_GetState(kTaskList));
+    const TaskRow* row = Task_Row(kind);
+    if (row != nullptr) {
+        int32_t start = Scratch_Pos();
+        if (Task_ToolPath(kind, start)) {
+            Thread_CheckCancel();
+            Proc_Launch(Scratch_Ptr(start), row->arguments, "", 0);
+        }
+        Scratch_SetPos(start);
+    }
+    // Once the tool may have started the program ends, even if "Abbrechen" came just now.
+    ProgramEnd();
+}
