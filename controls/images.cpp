@@ -1,0 +1,349 @@
+// Images: loads icon and bitmap files into the image table and releases them again.
+// Bitmaps become DIB sections (true-colour pixels stay as in the file) except palette
+// bitmaps, which are loaded device-dependent so that the platform maps their palette to
+// the screen; icons keep the size stored in the file.
+#include "controls/images.h"
+
+#include <limits.h>
+
+namespace {
+
+// Working state of the module, in the main heap.
+struct ImageState {
+    ObjectTable* table;
+};
+
+constexpr int32_t IMG_TABLE_STEP = 16;
+
+ImageState* g_state = nullptr;
+
+// Decoders for further file types. Start-up empties the list before the image table
+// exists, so the list head lives outside the state block.
+ListRecord* g_decoders = nullptr;
+
+struct DecoderEntry {
+    ImgDecoderProc decode;
+};
+
+// ---- Internal functions ----
+
+// Narrows a pixel count into the record's 16-bit field.
+int16_t ClampDimension(int32_t value) {
+    if (value < 0) {
+        return 0;
+    }
+    return static_cast<int16_t>(value > SHRT_MAX ? SHRT_MAX : value);
+}
+
+// Little-endian fields of the file headers.
+uint32_t Read16(const BYTE* p) {
+    return static_cast<uint32_t>(p[0] | (p[1] << 8));
+}
+uint32_t Read32(const BYTE* p) {
+    return Read16(p) | (Read16(p + 2) << 16);
+}
+
+// Whether a file that starts with "BM" holds everything its headers promise: the platform
+// loader trusts the headers and would read past the end of a cut-off file (or build an
+// image from bytes that are not there), so such files are refused here.
+bool BitmapFileIsComplete(const BYTE* head, DWORD got, uint64_t fileSize) {
+    constexpr DWORD kFileHeader = 14;
+    if (got < kFileHeader + 12) {
+        return false;
+    }
+    const uint64_t pixelOffset = Read32(head + 10);
+    const BYTE* info = head + kFileHeader;
+    const uint32_t infoSize = Read32(info);
+    int64_t width = 0;
+    int64_t height = 0;
+    uint32_t planes = 0;
+    uint32_t bpp = 0;
+    uint32_t compression = BI_RGB;
+    uint64_t imageSize = 0;
+    uint64_t colours = 0;
+    uint64_t entrySize = 4;
+    if (infoSize == 12) { // BITMAPCOREHEADER
+        width = Read16(info + 4);
+        height = Read16(info + 6);
+        planes = Read16(info + 8);
+        bpp = Read16(info + 10);
+        entrySize = 3;
+    } else if (infoSize >= 40 && got >= kFileHeader + 40) {
+        width = static_cast<int32_t>(Read32(info + 4));
+        height = static_cast<int32_t>(Read32(info + 8));
+        planes = Read16(info + 12);
+        bpp = Read16(info + 14);
+        compression = Read32(info + 16);
+        imageSize = Read32(info + 20);
+        colours = Read32(info + 32);
+    } else {
+        return false;
+    }
+    if (width <= 0 || height == 0 || planes != 1) {
+        return false;
+    }
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) {
+        return false;
+    }
+    if (colours == 0 && bpp <= 8) {
+        colours = 1u << bpp;
+    }
+    // Colour masks follow a 40-byte header for bit-field images.
+    const uint64_t masks = (compression == BI_BITFIELDS && infoSize == 40) ? 12 : 0;
+    if (kFileHeader + infoSize + masks + colours * entrySize > fileSize || pixelOffset > fileSize) {
+        return false;
+    }
+    const uint64_t rows = static_cast<uint64_t>(height < 0 ? -height : height);
+    uint64_t pixelBytes = 0;
+    if (compression == BI_RGB || compression == BI_BITFIELDS) {
+        pixelBytes = ((static_cast<uint64_t>(width) * bpp + 31) / 32) * 4 * rows;
+    } else if (compression == BI_RLE8 || compression == BI_RLE4) {
+        if (imageSize == 0) {
+            return false;
+        }
+        pixelBytes = imageSize;
+    } else {
+        return false; // embedded JPEG/PNG and the like are not for the bitmap loader
+    }
+    return pixelOffset + pixelBytes <= fileSize;
+}
+
+// Opens the file without sharing (the platform loader opens it again itself right after)
+// and reads its first two bytes, and for a bitmap whether the file is complete. False when
+// the file cannot be opened.
+bool ReadSignature(const char* fileName, WORD* signature, bool* completeBitmap) {
+    *signature = 0;
+    *completeBitmap = false;
+    HANDLE file = CreateFileA(fileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BYTE head[14 + 40] = {};
+    DWORD got = 0;
+    LARGE_INTEGER size = {};
+    if (ReadFile(file, head, sizeof(head), &got, nullptr) && got >= 2 && GetFileSizeEx(file, &size)) {
+        *signature = static_cast<WORD>(Read16(head));
+        if (*signature == 0x4D42) {
+            *completeBitmap = BitmapFileIsComplete(head, got, static_cast<uint64_t>(size.QuadPart));
+        }
+    }
+    CloseHandle(file);
+    return true;
+}
+
+// A bitmap file: a DIB section unless asked for a device bitmap; palette bitmaps (8 bits
+// per pixel or fewer) are loaded again as device bitmaps. Null on failure.
+HANDLE LoadBitmapFile(const char* fileName, int32_t flags, HINSTANCE instance) {
+    UINT options = (flags & IMG_DEVICE_BITMAP) ? LR_LOADFROMFILE : (LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+    HANDLE bitmap = LoadImageA(instance, fileName, IMAGE_BITMAP, 0, 0, options);
+    if (bitmap == nullptr) {
+        return nullptr;
+    }
+    BITMAP bm = {};
+    if (GetObjectA(bitmap, sizeof(bm), &bm) != 0 && bm.bmBitsPixel <= 8) {
+        DeleteObject(bitmap);
+        bitmap = LoadImageA(instance, fileName, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+    }
+    return bitmap;
+}
+
+// Offers the file to the decoders, newest first. Null when none accepts it (always so
+// while the list is empty) or the file cannot be opened.
+HANDLE DecodeFile(const char* fileName, int32_t flags) {
+    FILE* file = fopen(fileName, "rb");
+    if (file == nullptr) {
+        return nullptr;
+    }
+    HANDLE handle = nullptr;
+    for (void* p = List_First(g_decoders); p != nullptr && handle == nullptr; p = List_Older(p)) {
+        auto* entry = static_cast<DecoderEntry*>(p);
+        rewind(file);
+        handle = entry->decode(file, flags);
+    }
+    fclose(file);
+    return handle;
+}
+
+// Destroys a native image by its actual type.
+void DestroyImage(HANDLE handle) {
+    if (GetObjectType(handle) == OBJ_BITMAP) {
+        DeleteObject(handle);
+    } else {
+        DestroyIcon(static_cast<HICON>(handle));
+    }
+}
+
+} // namespace
+
+// ---- Public functions ----
+
+// Creates the image table and the module's state block (only once).
+void Img_Init() {
+    if (g_state != nullptr) {
+        return;
+    }
+    auto* state = static_cast<ImageState*>(ModuleState_Create(sizeof(ImageState), nullptr));
+    if (state == nullptr) {
+        return;
+    }
+    state->table = ObjTable_Create(sizeof(ImageRecord), IMG_TABLE_STEP, Img_Free);
+    if (state->table == nullptr) {
+        return;
+    }
+    g_state = state;
+}
+
+// Empties the decoder list.
+void Decoder_Reset() {
+    while (g_decoders != nullptr) {
+        List_Remove(&g_decoders, List_First(g_decoders));
+    }
+}
+
+// Adds a decoder at the head of the list.
+int32_t Decoder_Add(ImgDecoderProc decoder) {
+    if (decoder == nullptr) {
+        return 0;
+    }
+    auto* entry = static_cast<DecoderEntry*>(List_Add(&g_decoders, sizeof(DecoderEntry)));
+    if (entry == nullptr) {
+        return 0;
+    }
+    entry->decode = decoder;
+    return 1;
+}
+
+// Loads an image file under a number (or OBJ_ANY).
+ObjId Img_Load(ObjId number, const char* fileName, int32_t flags) {
+    if (g_state == nullptr) {
+        return 0;
+    }
+    // Acquiring a number in use releases the old image first, whatever happens below.
+    auto* record = static_cast<ImageRecord*>(ObjTable_Acquire(g_state->table, number));
+    if (record == nullptr) {
+        return 0;
+    }
+    HANDLE handle = nullptr;
+    WORD signature = 0;
+    bool completeBitmap = false;
+    if (fileName != nullptr && ReadSignature(fileName, &signature, &completeBitmap)) {
+        HINSTANCE instance = GetModuleHandleA(nullptr);
+        if (signature == 0x4D42) { // "BM"
+            if (completeBitmap) {
+                handle = LoadBitmapFile(fileName, flags, instance);
+            }
+        } else {
+            // Without LR_DEFAULTSIZE a zero size means the icon's own size.
+            handle = LoadImageA(instance, fileName, IMAGE_ICON, 0, 0, LR_LOADFROMFILE);
+            if (handle == nullptr) {
+                handle = DecodeFile(fileName, flags);
+            }
+        }
+    }
+    if (handle == nullptr) {
+        // A fresh OBJ_ANY record must not stay behind empty: nothing could ever free it.
+        if (number == OBJ_ANY) {
+            ObjTable_Discard(g_state->table, reinterpret_cast<ObjId>(record));
+        }
+        return 0;
+    }
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t depth = 0;
+    Img_Measure(handle, &width, &height, &depth);
+    record->width = ClampDimension(width);
+    record->height = ClampDimension(height);
+    record->depth = static_cast<int8_t>(depth > 64 ? 64 : depth);
+    record->flags = static_cast<uint8_t>(flags & 0xFF);
+    record->handle = handle;
+    if (number == OBJ_ANY) {
+        return reinterpret_cast<ObjId>(record);
+    }
+    return reinterpret_cast<ObjId>(handle);
+}
+
+// Native handle of a numbered image.
+HANDLE Img_Handle(ObjId number) {
+    const ImageRecord* record = Img_Record(number);
+    return record != nullptr ? record->handle : nullptr;
+}
+
+// Releases one image.
+void Img_Free(ObjId number) {
+    if (g_state == nullptr || number == OBJ_ANY) {
+        return;
+    }
+    auto* record = static_cast<ImageRecord*>(ObjTable_Find(g_state->table, number));
+    if (record == nullptr) {
+        return;
+    }
+    DestroyImage(record->handle);
+    ObjTable_Discard(g_state->table, number);
+}
+
+// Releases every image: numbered ones first, then the OBJ_ANY ones.
+void Img_FreeAll() {
+    if (g_state == nullptr) {
+        return;
+    }
+    ObjId number = 0;
+    ObjTable_Rewind(g_state->table);
+    while (ObjTable_Next(g_state->table, &number) != nullptr) {
+        Img_Free(number);
+    }
+}
+
+// Record of an image, or null.
+const ImageRecord* Img_Record(ObjId number) {
+    if (g_state == nullptr || number == OBJ_ANY) {
+        return nullptr;
+    }
+    return static_cast<const ImageRecord*>(ObjTable_Find(g_state->table, number));
+}
+
+// Size and depth of a native bitmap or icon.
+int32_t Img_Measure(HANDLE image, int32_t* width, int32_t* height, int32_t* depth) {
+    *width = 0;
+    *height = 0;
+    *depth = 0;
+    if (image == nullptr) {
+        return 0;
+    }
+    BITMAP bm = {};
+    if (GetObjectType(image) == OBJ_BITMAP) {
+        if (GetObjectA(image, sizeof(bm), &bm) == 0) {
+            return 0;
+        }
+        *width = bm.bmWidth;
+        *height = bm.bmHeight;
+        *depth = bm.bmBitsPixel;
+        return 1;
+    }
+    ICONINFO info = {};
+    if (!GetIconInfo(static_cast<HICON>(image), &info)) {
+        return 0;
+    }
+    int32_t result = 0;
+    if (info.hbmColor != nullptr) {
+        if (GetObjectA(info.hbmColor, sizeof(bm), &bm) != 0) {
+            *width = bm.bmWidth;
+            *height = bm.bmHeight;
+            *depth = bm.bmBitsPixel;
+            result = 1;
+        }
+    } else if (info.hbmMask != nullptr && GetObjectA(info.hbmMask, sizeof(bm), &bm) != 0) {
+        // A monochrome icon keeps its AND and XOR halves stacked in the mask.
+        *width = bm.bmWidth;
+        *height = bm.bmHeight / 2;
+        *depth = 1;
+        result = 1;
+    }
+    // GetIconInfo hands out copies of both bitmaps; they are ours to delete.
+    if (info.hbmMask != nullptr) {
+        DeleteObject(info.hbmMask);
+    }
+    if (info.hbmColor != nullptr) {
+        DeleteObject(info.hbmColor);
+    }
+    return result;
+}
