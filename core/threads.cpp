@@ -266,6 +266,15 @@ void Thread_ReleaseAll(void) {
         DropRecord(static_cast<ThreadRecord*>(List_First(g_threads)));
 }
 
+// Number of records in the thread list.
+int32_t Thread_RecordCount(void) {
+    ThreadLock lock;
+    int32_t count = 0;
+    for (void* record = List_First(g_threads); record != nullptr; record = List_Older(record))
+        ++count;
+    return count;
+}
+
 // Sleeps; a cancelled thread leaves instead.
 void Sleep_Ms(DWORD milliseconds) {
     HANDLE event = t_cancel;

@@ -29,6 +29,9 @@ void Thread_ReleaseAll(void);
 // Sleeps milliseconds; on a cancelled thread it leaves the thread instead.
 void Sleep_Ms(DWORD milliseconds);
 
+// Number of records in the thread list (for diagnostics and tests).
+int32_t Thread_RecordCount(void);
+
 // Cancellation point: leaves the calling thread if it has been cancelled, else returns.
 // Use before an irreversible action.
 void Thread_CheckCancel(void);
