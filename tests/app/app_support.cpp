@@ -1,0 +1,665 @@
+// Black-box harness of the application tests: layout, recorder, program runs and the probe.
+#include "app_support.h"
+
+#include <commctrl.h>
+#include <tlhelp32.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+namespace apptest {
+
+namespace {
+
+constexpr char kProgramName[] = "Nachtriegel.exe";
+constexpr char kRecorderName[] = "fake_tool.exe";
+constexpr const char* kReplacedTools[] = {"shutdown.exe", "rundll32.exe"};
+constexpr DWORD kMessageTimeoutMs = 5000;
+constexpr DWORD kWindowWaitMs = 15000;
+constexpr UINT kTrayNotify = 12501;
+
+std::string DirOf(const std::string& path) {
+    size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+bool SameContent(const std::string& a, const std::string& b) {
+    std::string x = ReadFile(a);
+    return !x.empty() && x == ReadFile(b);
+}
+
+bool CopyFolder(const std::string& from, const std::string& to) {
+    if (!CreateDirectoryA(to.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        return false;
+    }
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((from + "\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool ok = true;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            ok = ok && CopyFileA((from + "\\" + data.cFileName).c_str(), (to + "\\" + data.cFileName).c_str(),
+                                 FALSE);
+        }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    return ok;
+}
+
+bool IsWine() {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// Runs a command line, waits (bounded) and returns its exit code, or -1.
+long RunAndWait(const std::string& commandLine, DWORD timeoutMs) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::string mutableLine = commandLine;
+    if (!CreateProcessA(nullptr, &mutableLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        return -1;
+    }
+    CloseHandle(pi.hThread);
+    long result = -1;
+    if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        GetExitCodeProcess(pi.hProcess, &code);
+        result = static_cast<long>(code);
+    } else {
+        TerminateProcess(pi.hProcess, 1);
+    }
+    CloseHandle(pi.hProcess);
+    return result;
+}
+
+// Installs and proves the recorders; the result is kept for the test program's lifetime.
+bool CheckRecorder(std::string* why) {
+    if (!IsWine()) {
+        *why = "not running under Wine: the system's own tools cannot be replaced safely";
+        return false;
+    }
+    char overrides[512] = "";
+    GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
+    std::string o = overrides;
+    if (o.find("shutdown.exe") == std::string::npos || o.find("rundll32.exe") == std::string::npos) {
+        *why = "WINEDLLOVERRIDES does not make shutdown.exe and rundll32.exe native (run through "
+               "scripts/wine-run)";
+        return false;
+    }
+    std::string recorder = BinDir() + "\\" + kRecorderName;
+    if (FileSize(recorder) <= 0) {
+        *why = "recorder " + recorder + " is missing";
+        return false;
+    }
+    std::string probeDir = MakeTempDir("recorder");
+    bool ok = true;
+    for (const char* tool : kReplacedTools) {
+        std::string target = SystemDir() + "\\" + tool;
+        if (!SameContent(recorder, target)) {
+            for (int attempt = 0; attempt < 20 && !CopyFileA(recorder.c_str(), target.c_str(), FALSE);
+                 ++attempt) {
+                Sleep(100);
+            }
+        }
+        if (!SameContent(recorder, target)) {
+            *why = std::string("could not install the recorder as ") + target;
+            ok = false;
+            break;
+        }
+        // Prove that starting the system path runs the recorder and nothing else.
+        std::string record = probeDir + "\\" + tool + ".txt";
+        SetEnvironmentVariableA("NACHTRIEGEL_RECORD", record.c_str());
+        std::string line = "\"" + target + "\" --recorder-selftest";
+        long code = RunAndWait(line, 15000);
+        SetEnvironmentVariableA("NACHTRIEGEL_RECORD", nullptr);
+        std::string written = ReadFile(record);
+        if (code != 0 || written != line + "\r\n") {
+            *why = std::string("starting ") + target + " did not run the recorder (exit " +
+                   std::to_string(code) + ", recorded '" + written + "')";
+            ok = false;
+            break;
+        }
+    }
+    RemoveTree(probeDir);
+    return ok;
+}
+
+struct FindData {
+    DWORD pid;
+    const char* className;
+    const char* title;
+    bool visibleOnly;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM parameter) {
+    auto* data = reinterpret_cast<FindData*>(parameter);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != data->pid) {
+        return TRUE;
+    }
+    if (data->visibleOnly && !IsWindowVisible(window)) {
+        return TRUE;
+    }
+    char text[256] = "";
+    if (data->className != nullptr) {
+        GetClassNameA(window, text, sizeof text);
+        if (std::strcmp(text, data->className) != 0) {
+            return TRUE;
+        }
+    }
+    if (data->title != nullptr) {
+        GetWindowTextA(window, text, sizeof text);
+        if (std::strcmp(text, data->title) != 0) {
+            return TRUE;
+        }
+    }
+    data->found.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> FindWindows(DWORD pid, const char* className, const char* title, bool visibleOnly) {
+    FindData data{pid, className, title, visibleOnly, {}};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&data));
+    return data.found;
+}
+
+} // namespace
+
+// ---- Files and folders ----
+
+std::string BinDir() {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    return DirOf(path);
+}
+
+std::string SystemDir() {
+    char path[MAX_PATH] = "";
+    GetSystemDirectoryA(path, sizeof path);
+    return path;
+}
+
+long long FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        return -1;
+    }
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::string ReadFile(const std::string& path) {
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return "";
+    }
+    std::string content;
+    char buffer[4096];
+    DWORD read = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+        content.append(buffer, read);
+    }
+    CloseHandle(file);
+    return content;
+}
+
+bool WriteSizedFile(const std::string& path, long long bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    std::string zeros(static_cast<size_t>(bytes), '\0');
+    DWORD written = 0;
+    bool ok = WriteFile(file, zeros.data(), static_cast<DWORD>(zeros.size()), &written, nullptr) &&
+              written == zeros.size();
+    CloseHandle(file);
+    return ok;
+}
+
+std::string MakeTempDir(const std::string& tag) {
+    static int counter = 0;
+    char base[MAX_PATH] = "";
+    GetTempPathA(sizeof base, base);
+    for (;;) {
+        std::string dir = std::string(base) + "nt-app-" + tag + "-" + std::to_string(GetCurrentProcessId()) +
+                          "-" + std::to_string(++counter);
+        if (CreateDirectoryA(dir.c_str(), nullptr)) {
+            return dir;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            return dir;
+        }
+    }
+}
+
+void RemoveTree(const std::string& dir) {
+    if (dir.empty()) {
+        return;
+    }
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = data.cFileName;
+            if (name == "." || name == "..") {
+                continue;
+            }
+            std::string path = dir + "\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                DeleteFileA(path.c_str());
+            }
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+bool RecorderReady(std::string* why) {
+    static int state = 0; // 0 unknown, 1 ready, 2 refused
+    static std::string reason;
+    if (state == 0) {
+        state = CheckRecorder(&reason) ? 1 : 2;
+    }
+    if (why != nullptr) {
+        *why = reason;
+    }
+    return state == 1;
+}
+
+// ---- Tray ----
+
+int TrayIconCount() {
+    int count = 0;
+    HWND tray = nullptr;
+    while ((tray = FindWindowExA(nullptr, tray, "__winex11_standalone_tray", nullptr)) != nullptr) {
+        HWND icon = nullptr;
+        while ((icon = FindWindowExA(tray, icon, "__winex11_tray_icon", nullptr)) != nullptr) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// The tips live in a tooltip control of the tray's process; its TOOLINFO and text buffer must
+// be in that process, so they are placed there and read back.
+std::vector<std::string> TrayTips() {
+    std::vector<std::string> tips;
+    HWND tray = FindWindowExA(nullptr, nullptr, "__winex11_standalone_tray", nullptr);
+    DWORD pid = 0;
+    if (tray == nullptr || GetWindowThreadProcessId(tray, &pid) == 0) {
+        return tips;
+    }
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process == nullptr) {
+        return tips;
+    }
+    constexpr SIZE_T kTextOffset = 1024, kTextSize = 512;
+    auto* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+    HWND tooltip = nullptr;
+    while (remote != nullptr &&
+           (tooltip = FindWindowExA(nullptr, tooltip, TOOLTIPS_CLASSA, nullptr)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(tooltip, &owner);
+        if (owner != pid) {
+            continue;
+        }
+        DWORD_PTR count = 0;
+        SendMessageTimeoutA(tooltip, TTM_GETTOOLCOUNT, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &count);
+        for (DWORD_PTR i = 0; i < count && i < 64; ++i) {
+            TOOLINFOA info{};
+            info.cbSize = sizeof info;
+            info.lpszText = remote + kTextOffset;
+            char text[kTextSize] = "";
+            SIZE_T moved = 0;
+            DWORD_PTR result = 0;
+            WriteProcessMemory(process, remote, &info, sizeof info, &moved);
+            WriteProcessMemory(process, remote + kTextOffset, text, sizeof text, &moved);
+            SendMessageTimeoutA(tooltip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(remote),
+                                SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result);
+            ReadProcessMemory(process, remote, &info, sizeof info, &moved);
+            info.lpszText = remote + kTextOffset;
+            WriteProcessMemory(process, remote, &info, sizeof info, &moved);
+            SendMessageTimeoutA(tooltip, TTM_GETTEXTA, kTextSize, reinterpret_cast<LPARAM>(remote),
+                                SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result);
+            ReadProcessMemory(process, remote + kTextOffset, text, sizeof text - 1, &moved);
+            tips.push_back(text);
+        }
+    }
+    if (remote != nullptr) {
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return tips;
+}
+
+// ---- Waiting ----
+
+bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs, DWORD stepMs) {
+    double end = NowMs() + timeoutMs;
+    for (;;) {
+        if (cond()) {
+            return true;
+        }
+        if (NowMs() >= end) {
+            return cond();
+        }
+        Sleep(stepMs);
+    }
+}
+
+double NowMs() {
+    using namespace std::chrono;
+    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+WindowInfo Inspect(HWND window) {
+    WindowInfo info;
+    if (window == nullptr || !IsWindow(window)) {
+        return info;
+    }
+    info.exists = true;
+    info.visible = IsWindowVisible(window) != FALSE;
+    info.minimized = IsIconic(window) != FALSE;
+    GetWindowRect(window, &info.outer);
+    GetClientRect(window, &info.client);
+    info.style = GetWindowLongPtrA(window, GWL_STYLE);
+    info.exStyle = GetWindowLongPtrA(window, GWL_EXSTYLE);
+    info.owner = GetWindow(window, GW_OWNER);
+    char title[256] = "";
+    GetWindowTextA(window, title, sizeof title);
+    info.title = title;
+    return info;
+}
+
+std::string ExpectedCommand(const char* tool, const char* switches) {
+    return "\"" + SystemDir() + "\\" + tool + "\" " + switches;
+}
+
+std::string VersionText(long long size) {
+    return "Nachtriegel 0." + std::to_string(static_cast<int>(static_cast<unsigned>(size)));
+}
+
+// ---- Program ----
+
+Program::Program() = default;
+
+Program::~Program() {
+    Stop();
+    RemoveTree(folder_);
+}
+
+bool Program::Start(const std::string& arguments, const Layout& layout) {
+    if (!RecorderReady(nullptr)) {
+        return false;
+    }
+    folder_ = MakeTempDir("run");
+    exe_ = folder_ + "\\" + kProgramName;
+    if (!CopyFileA((BinDir() + "\\" + kProgramName).c_str(), exe_.c_str(), FALSE)) {
+        return false;
+    }
+    if (layout.withImages && !(CopyFolder(BinDir() + "\\Symbole", folder_ + "\\Symbole") &&
+                               CopyFolder(BinDir() + "\\Bilder", folder_ + "\\Bilder"))) {
+        return false;
+    }
+    record_ = folder_ + "\\record.txt";
+    SetEnvironmentVariableA("NACHTRIEGEL_RECORD", record_.c_str());
+    std::string commandLine = "\"" + exe_ + "\"";
+    if (!arguments.empty()) {
+        commandLine += " " + arguments;
+    }
+    std::string current = layout.currentDir.empty() ? folder_ : layout.currentDir;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    startedMs_ = NowMs();
+    if (!CreateProcessA(exe_.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, current.c_str(),
+                        &si, &pi_)) {
+        pi_ = PROCESS_INFORMATION{};
+        return false;
+    }
+    // Ready once the main thread first waits for input: the window is built and the command line
+    // applied. The window and its last control are checked as well, as WaitForInputIdle alone
+    // also returns for a program that ended.
+    WaitForInputIdle(pi_.hProcess, kWindowWaitMs);
+    if (!WaitFor([this] { return Control(18) != nullptr || !Running(); }, kWindowWaitMs) ||
+        Control(18) == nullptr) {
+        return false;
+    }
+    // And the main thread answers messages (it may still be finishing the menus and the tray).
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(Main(), WM_NULL, 0, 0, SMTO_NORMAL, kWindowWaitMs, &result) != 0;
+}
+
+void Program::Stop() {
+    if (pi_.hProcess != nullptr) {
+        if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(pi_.hProcess, 1);
+            WaitForSingleObject(pi_.hProcess, 5000);
+        }
+        CloseHandle(pi_.hProcess);
+        CloseHandle(pi_.hThread);
+        pi_ = PROCESS_INFORMATION{};
+    }
+}
+
+HWND Program::Main() {
+    if (main_ != nullptr && IsWindow(main_)) {
+        return main_;
+    }
+    std::vector<HWND> found = WindowsOfClass("WindowClass_0");
+    main_ = found.empty() ? nullptr : found.front();
+    return main_;
+}
+
+HWND Program::Banner() {
+    std::vector<HWND> found = WindowsOfClass("WindowClass_1");
+    return found.empty() ? nullptr : found.front();
+}
+
+std::vector<HWND> Program::WindowsOfClass(const char* className) {
+    if (pi_.dwProcessId == 0) {
+        return {};
+    }
+    return FindWindows(pi_.dwProcessId, className, nullptr, false);
+}
+
+HWND Program::FindTitled(const char* title) {
+    std::vector<HWND> found = FindWindows(pi_.dwProcessId, nullptr, title, true);
+    return found.empty() ? nullptr : found.front();
+}
+
+HWND Program::Control(int number) {
+    HWND main = Main();
+    return main == nullptr ? nullptr : GetDlgItem(main, number);
+}
+
+std::string Program::TextOf(HWND window) {
+    if (window == nullptr) {
+        return "<no window>";
+    }
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &length)) {
+        return "<no answer>";
+    }
+    std::string text(length + 1, '\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG,
+                        kMessageTimeoutMs, &copied);
+    text.resize(std::strlen(text.c_str()));
+    return text;
+}
+
+std::string Program::Text(int number) {
+    return TextOf(Control(number));
+}
+
+bool Program::Enabled(int number) {
+    HWND control = Control(number);
+    return control != nullptr && IsWindowEnabled(control);
+}
+
+int Program::Checked(int number) {
+    DWORD_PTR state = 0;
+    if (!SendMessageTimeoutA(Control(number), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                             &state)) {
+        return -2;
+    }
+    return static_cast<int>(state);
+}
+
+int Program::Selection() {
+    DWORD_PTR index = 0;
+    if (!SendMessageTimeoutA(Control(7), CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &index)) {
+        return -2;
+    }
+    return static_cast<int>(static_cast<LRESULT>(index));
+}
+
+std::vector<std::string> Program::TaskItems() {
+    // The wide form: Wine carries CB_GETLBTEXT between processes correctly only as Unicode.
+    std::vector<std::string> items;
+    HWND list = Control(7);
+    DWORD_PTR count = 0;
+    if (list == nullptr ||
+        !SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &count)) {
+        return items;
+    }
+    for (DWORD_PTR i = 0; i < count && i < 100; ++i) {
+        DWORD_PTR length = 0;
+        SendMessageTimeoutW(list, CB_GETLBTEXTLEN, i, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &length);
+        std::wstring text(length + 1, L'\0');
+        DWORD_PTR copied = 0;
+        SendMessageTimeoutW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG,
+                            kMessageTimeoutMs, &copied);
+        char ansi[512] = "";
+        WideCharToMultiByte(1252, 0, text.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
+        items.push_back(ansi);
+    }
+    return items;
+}
+
+RECT Program::ControlRect(int number) {
+    RECT rect{};
+    HWND control = Control(number);
+    if (control != nullptr) {
+        GetWindowRect(control, &rect);
+        MapWindowPoints(nullptr, Main(), reinterpret_cast<POINT*>(&rect), 2);
+    }
+    return rect;
+}
+
+bool Program::Click(int number) {
+    HWND control = Control(number);
+    DWORD_PTR result = 0;
+    return control != nullptr &&
+           SendMessageTimeoutA(control, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result) != 0;
+}
+
+void Program::SetText(int number, const std::string& text) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(Control(number), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                        SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result);
+}
+
+void Program::Select(int index) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(Control(7), CB_SETCURSEL, static_cast<WPARAM>(index), 0, SMTO_ABORTIFHUNG,
+                        kMessageTimeoutMs, &result);
+}
+
+void Program::ChooseMenu(int item) {
+    PostMessageA(Main(), WM_COMMAND, static_cast<WPARAM>(item), 0);
+}
+
+void Program::TrayCallback(LPARAM mouseMessage) {
+    PostMessageA(Main(), kTrayNotify, 1, mouseMessage);
+}
+
+bool Program::Keys(const std::vector<WORD>& keys) {
+    HWND main = Main();
+    if (main == nullptr) {
+        return false;
+    }
+    SetForegroundWindow(main);
+    if (!WaitFor([main] { return GetForegroundWindow() == main; }, 2000)) {
+        return false;
+    }
+    std::vector<INPUT> inputs;
+    for (WORD key : keys) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        inputs.push_back(input);
+    }
+    for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = *it;
+        input.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
+}
+
+bool Program::Running() {
+    return pi_.hProcess != nullptr && WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+DWORD Program::WaitExit(DWORD timeoutMs) {
+    if (pi_.hProcess == nullptr || WaitForSingleObject(pi_.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+        return STILL_ACTIVE;
+    }
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(pi_.hProcess, &code);
+    return code;
+}
+
+int Program::ThreadCount() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return -1;
+    }
+    int count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == pi_.dwProcessId) {
+            ++count;
+        }
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+std::vector<std::string> Program::Records() {
+    std::vector<std::string> lines;
+    std::string content = ReadFile(record_);
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t end = content.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(content.substr(start));
+            break;
+        }
+        lines.push_back(content.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+double Program::WaitForRecord(DWORD timeoutMs) {
+    if (!WaitFor([this] { return FileSize(record_) > 0; }, timeoutMs, 10)) {
+        return -1;
+    }
+    return NowMs() - startedMs_;
+}
+
+} // namespace apptest

@@ -1,0 +1,158 @@
+// Black-box harness for the application tests: lays out Nachtriegel.exe with its image
+// folders in a temporary folder, installs and verifies the recorder programs that stand in
+// for shutdown.exe and rundll32.exe, starts the real program, and probes and drives its windows
+// from outside like a user would (by control number, menu item, shortcut and tray callback).
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace apptest {
+
+// Directory of the running test program (the build's bin folder, where Nachtriegel.exe,
+// fake_tool.exe and the image folders are).
+std::string BinDir();
+// The Windows system directory.
+std::string SystemDir();
+// Size of a file, or -1.
+long long FileSize(const std::string& path);
+// Whole content of a file, or "" when it cannot be read.
+std::string ReadFile(const std::string& path);
+// Writes a file of exactly `bytes` bytes (zeros).
+bool WriteSizedFile(const std::string& path, long long bytes);
+// A fresh, empty temporary folder (removed by RemoveTree).
+std::string MakeTempDir(const std::string& tag);
+// Deletes a folder with everything in it.
+void RemoveTree(const std::string& dir);
+
+// Installs the recorder as system32\shutdown.exe and system32\rundll32.exe and proves that
+// starting those paths runs the recorder. Checked once per test program; false (with the
+// reason) when the final actions could reach a real tool.
+bool RecorderReady(std::string* why);
+
+// Tray icons shown in Wine's stand-alone tray (all programs), and the tips of its tools,
+// read from the tray's process.
+int TrayIconCount();
+std::vector<std::string> TrayTips();
+
+// Polls cond every stepMs until it holds or timeoutMs have passed.
+bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs, DWORD stepMs = 20);
+// Milliseconds since an arbitrary start (monotonic).
+double NowMs();
+
+// Geometry and state of a top-level window as seen from outside.
+struct WindowInfo {
+    bool exists = false;
+    bool visible = false;
+    bool minimized = false;
+    RECT outer{};  // screen coordinates
+    RECT client{}; // client rectangle (0, 0, width, height)
+    LONG_PTR style = 0;
+    LONG_PTR exStyle = 0;
+    HWND owner = nullptr;
+    std::string title;
+};
+WindowInfo Inspect(HWND window);
+
+// How the program is laid out for one run.
+struct Layout {
+    bool withImages = true; // copy Symbole and Bilder next to the program
+    std::string currentDir; // "" = the program's folder; else started with this current directory
+};
+
+// One run of the real program in its own temporary folder.
+class Program {
+  public:
+    Program();
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Copies the program (and images) and starts it with the arguments; waits (bounded) until
+    // its main window exists. Refuses to start unless the recorders are in place.
+    bool Start(const std::string& arguments, const Layout& layout = Layout());
+
+    const std::string& Folder() const {
+        return folder_;
+    }
+    const std::string& ExePath() const {
+        return exe_;
+    }
+    DWORD ProcessId() const {
+        return pi_.dwProcessId;
+    }
+    double StartedAtMs() const {
+        return startedMs_;
+    }
+
+    // Window 0 ("WindowClass_0") and window 1 ("WindowClass_1") of this process, or null.
+    HWND Main();
+    HWND Banner();
+    // All top-level windows of this process with the class name.
+    std::vector<HWND> WindowsOfClass(const char* className);
+    // Visible top-level window of this process with the title, or null (message boxes).
+    HWND FindTitled(const char* title);
+
+    // Controls of window 0 by number.
+    HWND Control(int number);
+    std::string Text(int number);
+    std::string TextOf(HWND window);
+    bool Enabled(int number);
+    int Checked(int number); // BM_GETCHECK
+    int Selection();         // task list CB_GETCURSEL
+    std::vector<std::string> TaskItems();
+    RECT ControlRect(int number); // in window 0's client coordinates
+
+    // Driving the program.
+    bool Click(int number);                       // BM_CLICK on a button or check box
+    void SetText(int number, const std::string&); // WM_SETTEXT
+    void Select(int index);                       // CB_SETCURSEL on the task list
+    void ChooseMenu(int item);                    // WM_COMMAND for a menu item
+    void TrayCallback(LPARAM mouseMessage);       // MSG_TRAY_NOTIFY for tray icon 1
+    bool Keys(const std::vector<WORD>& keys);     // SendInput: press in order, release reversed
+
+    // Running state.
+    bool Running();
+    // Waits for the process to end; returns its exit code or STILL_ACTIVE.
+    DWORD WaitExit(DWORD timeoutMs);
+    // Number of threads of the process (Toolhelp).
+    int ThreadCount();
+
+    // The recorder's file for this run and its lines.
+    const std::string& RecordPath() const {
+        return record_;
+    }
+    std::vector<std::string> Records();
+    // Waits until the recorder has written a line; returns the ms since start, or -1.
+    double WaitForRecord(DWORD timeoutMs);
+
+  private:
+    void Stop();
+
+    std::string folder_;
+    std::string exe_;
+    std::string record_;
+    std::string extraDir_;
+    PROCESS_INFORMATION pi_{};
+    double startedMs_ = 0;
+    HWND main_ = nullptr;
+};
+
+// Expected command line for a tool in the system directory with its switches.
+std::string ExpectedCommand(const char* tool, const char* switches);
+
+// Expected version text for a file size.
+std::string VersionText(long long size);
+
+} // namespace apptest
+
+// Shorthand in tests: skip the whole test when the recorder is not proven to be in place,
+// so that a final action can never reach a real tool.
+#define REQUIRE_RECORDER()                                                                                   \
+    do {                                                                                                     \
+        std::string why_;                                                                                    \
+        ASSERT_TRUE(apptest::RecorderReady(&why_)) << "refusing to run final actions: " << why_;             \
+    } while (0)

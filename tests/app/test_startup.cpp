@@ -1,0 +1,243 @@
+// Start-up of the real program: the main window as it opens, the command-line parameters and
+// their effects, the version text and a start from another current directory.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app_support.h"
+
+using apptest::Program;
+
+namespace {
+
+// The input controls that the running and idle sets switch.
+constexpr int kInputControls[] = {3, 6, 7, 8, 9, 10, 11, 12, 17, 18};
+constexpr int kCancel = 13;
+// Frames and images, never disabled.
+constexpr int kFixedControls[] = {1, 2, 4, 5, 15, 16};
+
+// Expects the idle set (running == false) or the running set.
+void ExpectControlSet(Program& program, bool running) {
+    for (int number : kInputControls) {
+        EXPECT_EQ(program.Enabled(number), !running)
+            << "control " << number << (running ? " running" : " idle");
+    }
+    EXPECT_EQ(program.Enabled(kCancel), running) << "Abbrechen " << (running ? "running" : "idle");
+    for (int number : kFixedControls) {
+        EXPECT_TRUE(program.Enabled(number)) << "control " << number;
+    }
+}
+
+bool HiddenInTray(Program& program) {
+    apptest::WindowInfo info = apptest::Inspect(program.Main());
+    return info.exists && !info.visible && info.minimized;
+}
+
+struct ControlPlace {
+    int number;
+    int x, y, width, height; // width/height 0: an image control that takes its image's size
+    const char* text;
+};
+
+constexpr ControlPlace kLayout[] = {
+    {1, 10, 10, 480, 60, "Einleitung"},
+    {2, 20, 30, 0, 0, ""},
+    {3, 60, 30, 420, 30,
+     "Mit diesem Programm können Sie eine Aufgabe auswählen, wie Sie Ihren Computer herunterfahren möchten."},
+    {4, 10, 80, 480, 130, "Vorgang"},
+    {5, 20, 100, 0, 0, ""},
+    {6, 60, 100, 420, 20, "1. Wählen Sie in der Liste eine Aufgabe aus, die Sie ausführen möchten."},
+    {8, 60, 150, 420, 30,
+     "2. Geben Sie in der Eingabe die Zeit in Sekunden ein, wann dieser Vorgang durchgeführt werden soll."},
+    {9, 110, 180, 100, 20, ""},
+    {10, 60, 120, 50, 20, "Aufgabe:"},
+    {11, 60, 180, 50, 20, "Zeit:"},
+    {12, 280, 300, 100, 20, "Starten"},
+    {13, 390, 300, 100, 20, "Abbrechen"},
+    {15, 10, 220, 480, 70, "Warnmeldung"},
+    {16, 20, 240, 0, 0, ""},
+    {17, 60, 240, 200, 20, "Jede Minute eine Warnung anzeigen"},
+    {18, 60, 260, 200, 20, "Warnton ausgeben"},
+};
+
+} // namespace
+
+TEST(Startup, test_no_parameters_opens_the_idle_main_window) {
+    REQUIRE_RECORDER();
+    int traysBefore = apptest::TrayIconCount();
+    Program program;
+    ASSERT_TRUE(program.Start(""));
+    HWND main = program.Main();
+    std::string version = apptest::VersionText(apptest::FileSize(program.ExePath()));
+
+    apptest::WindowInfo info = apptest::Inspect(main);
+    EXPECT_EQ(info.title, version);
+    EXPECT_TRUE(info.visible);
+    EXPECT_FALSE(info.minimized);
+    EXPECT_EQ(info.style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX),
+              WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
+    EXPECT_EQ(info.style & (WS_MAXIMIZEBOX | WS_THICKFRAME), 0) << "the window has a fixed size";
+    // The 500 x 350 inner size is computed without the menu bar, which then takes its room.
+    RECT expected = {0, 0, 500, 350};
+    AdjustWindowRect(&expected, static_cast<DWORD>(info.style), FALSE);
+    int outerWidth = expected.right - expected.left, outerHeight = expected.bottom - expected.top;
+    EXPECT_EQ(info.outer.right - info.outer.left, outerWidth);
+    EXPECT_EQ(info.outer.bottom - info.outer.top, outerHeight);
+    EXPECT_EQ(info.client.right, 500);
+    EXPECT_LT(info.client.bottom, 350) << "the menu bar takes its height from the inner size";
+    EXPECT_EQ(info.outer.left, (GetSystemMetrics(SM_CXSCREEN) - outerWidth) / 2) << "centred";
+    EXPECT_EQ(info.outer.top, (GetSystemMetrics(SM_CYSCREEN) - outerHeight) / 2) << "centred";
+
+    for (const ControlPlace& place : kLayout) {
+        RECT rect = program.ControlRect(place.number);
+        EXPECT_EQ(rect.left, place.x) << "control " << place.number;
+        EXPECT_EQ(rect.top, place.y) << "control " << place.number;
+        if (place.width == 0) {
+            EXPECT_GT(rect.right - rect.left, 0)
+                << "image control " << place.number << " takes its image's size";
+            EXPECT_GT(rect.bottom - rect.top, 0) << "image control " << place.number;
+        } else {
+            EXPECT_EQ(rect.right - rect.left, place.width) << "control " << place.number;
+            EXPECT_EQ(rect.bottom - rect.top, place.height) << "control " << place.number;
+        }
+        EXPECT_EQ(program.Text(place.number), place.text) << "control " << place.number;
+    }
+    EXPECT_EQ(program.Control(14), nullptr) << "number 14 belongs to the banner";
+    EXPECT_TRUE(GetWindowLongPtrA(program.Control(9), GWL_STYLE) & ES_NUMBER)
+        << "the time field takes digits only";
+
+    std::vector<std::string> expectedItems = {"Computer herunterfahren", "Computer neu starten",
+                                              "Computer in den Ruhezustand/Standby versetzen",
+                                              "Benutzer wechseln", "Benutzer abmelden"};
+    EXPECT_EQ(program.TaskItems(), expectedItems);
+    EXPECT_EQ(program.Selection(), 0);
+    EXPECT_EQ(program.Checked(17), BST_UNCHECKED);
+    EXPECT_EQ(program.Checked(18), BST_UNCHECKED);
+    ExpectControlSet(program, false);
+
+    EXPECT_TRUE(apptest::WaitFor([&] { return apptest::TrayIconCount() == traysBefore + 1; }, 3000))
+        << "tray icon count " << apptest::TrayIconCount() << ", before " << traysBefore;
+    EXPECT_TRUE(apptest::WaitFor(
+        [&] {
+            std::vector<std::string> tips = apptest::TrayTips();
+            return std::find(tips.begin(), tips.end(), version) != tips.end();
+        },
+        3000))
+        << "no tray tip '" << version << "'";
+    EXPECT_TRUE(program.Records().empty());
+}
+
+TEST(Startup, test_task_keyword_starts_the_countdown_at_once) {
+    REQUIRE_RECORDER();
+    Program program;
+    ASSERT_TRUE(program.Start("end 900"));
+    EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(kCancel); }, 3000)) << "Abbrechen not enabled";
+    EXPECT_EQ(program.Text(9), "900");
+    EXPECT_EQ(program.Selection(), 0);
+    EXPECT_EQ(program.Checked(17), BST_UNCHECKED);
+    EXPECT_EQ(program.Checked(18), BST_UNCHECKED);
+    ExpectControlSet(program, true);
+    // The first warning would come after one second; without the banner box there is none.
+    Sleep(1800);
+    EXPECT_EQ(program.Banner(), nullptr) << "a banner appeared although its box is unchecked";
+    EXPECT_TRUE(program.Running());
+    EXPECT_TRUE(program.Records().empty());
+    program.ChooseMenu(2);
+    EXPECT_EQ(program.WaitExit(5000), 0u);
+    EXPECT_TRUE(program.Records().empty()) << "the task ran although the program was ended";
+}
+
+TEST(Startup, test_minimize_with_both_boxes_hides_the_window_to_the_tray) {
+    REQUIRE_RECORDER();
+    int traysBefore = apptest::TrayIconCount();
+    Program program;
+    ASSERT_TRUE(program.Start("restart 600 minimize 1 1"));
+    EXPECT_TRUE(apptest::WaitFor([&] { return HiddenInTray(program); }, 3000))
+        << "visible " << apptest::Inspect(program.Main()).visible << ", minimised "
+        << apptest::Inspect(program.Main()).minimized;
+    EXPECT_TRUE(apptest::WaitFor([&] { return apptest::TrayIconCount() == traysBefore + 1; }, 3000))
+        << "only the tray icon should remain";
+    EXPECT_EQ(program.Selection(), 1);
+    EXPECT_EQ(program.Text(9), "600");
+    EXPECT_EQ(program.Checked(17), BST_CHECKED);
+    EXPECT_EQ(program.Checked(18), BST_CHECKED);
+    ExpectControlSet(program, true);
+    program.ChooseMenu(2);
+    EXPECT_EQ(program.WaitExit(5000), 0u);
+    EXPECT_TRUE(program.Records().empty());
+    EXPECT_TRUE(apptest::WaitFor([&] { return apptest::TrayIconCount() == traysBefore; }, 3000))
+        << "the tray icon outlived the program";
+}
+
+TEST(Startup, test_unrecognised_parameters_only_hold_their_place) {
+    REQUIRE_RECORDER();
+    {
+        Program program; // keywords are case-sensitive
+        ASSERT_TRUE(program.Start("END 60"));
+        EXPECT_EQ(program.Text(9), "60");
+        EXPECT_EQ(program.Selection(), 0);
+        ExpectControlSet(program, false);
+        EXPECT_TRUE(apptest::Inspect(program.Main()).visible);
+    }
+    {
+        Program program; // a placeholder task, then the window parameter
+        ASSERT_TRUE(program.Start("x 60 minimize"));
+        EXPECT_TRUE(apptest::WaitFor([&] { return HiddenInTray(program); }, 3000)) << "window not hidden";
+        EXPECT_EQ(program.Text(9), "60");
+        ExpectControlSet(program, false);
+    }
+    {
+        Program program; // only "1" checks a box; only "minimize" hides
+        ASSERT_TRUE(program.Start("x 5 y 0 true"));
+        EXPECT_EQ(program.Text(9), "5");
+        EXPECT_EQ(program.Checked(17), BST_UNCHECKED);
+        EXPECT_EQ(program.Checked(18), BST_UNCHECKED);
+        Sleep(300);
+        EXPECT_TRUE(apptest::Inspect(program.Main()).visible);
+        ExpectControlSet(program, false);
+    }
+    {
+        Program program; // a quoted program path and quoted parameters are single words
+        ASSERT_TRUE(program.Start("\"x\" \"7\" \"\" yes 1"));
+        EXPECT_EQ(program.Text(9), "7");
+        EXPECT_EQ(program.Checked(17), BST_UNCHECKED);
+        EXPECT_EQ(program.Checked(18), BST_CHECKED);
+        ExpectControlSet(program, false);
+    }
+    Sleep(1500);
+}
+
+TEST(Startup, test_start_from_another_directory_still_works) {
+    REQUIRE_RECORDER();
+    std::string elsewhere = apptest::MakeTempDir("cwd");
+    int traysBefore = apptest::TrayIconCount();
+    {
+        Program program;
+        apptest::Layout layout;
+        layout.currentDir = elsewhere;
+        ASSERT_TRUE(program.Start("", layout));
+        EXPECT_EQ(apptest::Inspect(program.Main()).title, "Nachtriegel 0.-1");
+        Sleep(500);
+        EXPECT_EQ(apptest::TrayIconCount(), traysBefore) << "no tray icon without its image";
+        RECT image = program.ControlRect(2);
+        EXPECT_EQ(image.right - image.left, 0) << "a missing image leaves its control 0 x 0";
+        // Still works: the tool is found in the system directory, not the current one.
+        program.SetText(9, "1");
+        ASSERT_TRUE(program.Click(12));
+        EXPECT_GT(program.WaitForRecord(8000), 0) << "no command was started";
+        EXPECT_EQ(program.WaitExit(5000), 0u);
+        std::vector<std::string> records = program.Records();
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0], apptest::ExpectedCommand("shutdown.exe", "-s -f"));
+    }
+    {
+        // The size shown is that of the file of this name in the current directory.
+        ASSERT_TRUE(apptest::WriteSizedFile(elsewhere + "\\Nachtriegel.exe", 4321));
+        Program program;
+        apptest::Layout layout;
+        layout.currentDir = elsewhere;
+        ASSERT_TRUE(program.Start("", layout));
+        EXPECT_EQ(apptest::Inspect(program.Main()).title, "Nachtriegel 0.4321");
+    }
+    apptest::RemoveTree(elsewhere);
+}
