@@ -124,7 +124,8 @@ class MessageRecorder {
         if (self == nullptr) {
             return DefWindowProcA(hwnd, message, wParam, lParam);
         }
-        if (message == WM_COMMAND || message == WM_PAINT || message == WM_ERASEBKGND) {
+        if (message == WM_COMMAND || message == WM_PAINT || message == WM_ERASEBKGND ||
+            message == WM_CONTEXTMENU) {
             self->entries.push_back({message, wParam, lParam});
         }
         return CallWindowProcA(self->previous_, hwnd, message, wParam, lParam);
