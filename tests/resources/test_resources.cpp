@@ -1,0 +1,194 @@
+// Tests of the program's resources: icon 1 and the common-controls manifest in the built
+// programs (this test program links the same resource script as Nachtriegel.exe), and
+// the format of the image files laid out next to the programs.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "controls/images.h"
+
+namespace {
+
+std::string ExeDir() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    char* slash = strrchr(path, '\\');
+    if (slash != nullptr) {
+        *slash = 0;
+    }
+    return path;
+}
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (f == nullptr) {
+        return bytes;
+    }
+    uint8_t buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof(buffer), f)) > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+    fclose(f);
+    return bytes;
+}
+
+uint32_t U16(const std::vector<uint8_t>& b, size_t at) {
+    return at + 2 <= b.size() ? static_cast<uint32_t>(b[at] | (b[at + 1] << 8)) : 0;
+}
+uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
+    return U16(b, at) | (U16(b, at + 2) << 16);
+}
+
+// Resource bytes of a module, empty when it has no such resource.
+std::string ResourceBytes(HMODULE module, LPCSTR name, LPCSTR type) {
+    HRSRC info = FindResourceA(module, name, type);
+    if (info == nullptr) {
+        return std::string();
+    }
+    HGLOBAL data = LoadResource(module, info);
+    const char* p = data != nullptr ? static_cast<const char*>(LockResource(data)) : nullptr;
+    return p != nullptr ? std::string(p, SizeofResource(module, info)) : std::string();
+}
+
+// Checks icon 1 and manifest 1 of a module.
+void ExpectProgramResources(HMODULE module, const char* what) {
+    std::string group = ResourceBytes(module, MAKEINTRESOURCEA(1), RT_GROUP_ICON);
+    ASSERT_GE(group.size(), 6u + 14u) << what << ": no icon 1";
+    // The directory's entry for a 32 x 32 icon, and the icon image it names.
+    int id = LookupIconIdFromDirectoryEx(reinterpret_cast<PBYTE>(&group[0]), TRUE, 32, 32, LR_DEFAULTCOLOR);
+    ASSERT_NE(id, 0) << what << ": icon 1 has no 32 x 32 image";
+    std::string image = ResourceBytes(module, MAKEINTRESOURCEA(id), RT_ICON);
+    ASSERT_GE(image.size(), sizeof(BITMAPINFOHEADER)) << what;
+    BITMAPINFOHEADER header;
+    memcpy(&header, image.data(), sizeof(header));
+    EXPECT_EQ(header.biWidth, 32) << what;
+    EXPECT_EQ(header.biHeight, 64) << what << ": colour and mask";
+    EXPECT_EQ(header.biBitCount, 32) << what << ": expected 32 bits per pixel, got " << header.biBitCount;
+
+    std::string manifest = ResourceBytes(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_FALSE(manifest.empty()) << what << ": no manifest 1";
+    EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\""), std::string::npos) << what;
+    EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos) << what;
+}
+
+TEST(Resources, test_test_program_carries_icon_and_manifest) {
+    HMODULE self = GetModuleHandleA(nullptr);
+    ExpectProgramResources(self, "test program");
+
+    // Window classes load icon 1 by number: it comes out 32 x 32 at 32 bits per pixel.
+    HICON icon = LoadIconA(self, MAKEINTRESOURCEA(1));
+    ASSERT_NE(icon, nullptr);
+    int32_t w = 0, h = 0, depth = 0;
+    EXPECT_EQ(Img_Measure(icon, &w, &h, &depth), 1);
+    EXPECT_EQ(w, 32);
+    EXPECT_EQ(h, 32);
+    EXPECT_EQ(depth, 32);
+}
+
+TEST(Resources, test_manifest_selects_common_controls_6) {
+    // The process's default activation context redirects comctl32 to version 6.
+    ACTCTX_SECTION_KEYED_DATA data = {};
+    data.cbSize = sizeof(data);
+    EXPECT_TRUE(FindActCtxSectionStringA(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
+                                         "comctl32.dll", &data))
+        << "comctl32.dll is not redirected: the manifest is not in effect";
+}
+
+TEST(Resources, test_program_carries_icon_and_manifest) {
+    std::string path = ExeDir() + "\\Nachtriegel.exe";
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        GTEST_SKIP() << "Nachtriegel.exe is not built next to the tests";
+    }
+    HMODULE program = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(program, nullptr) << "cannot open Nachtriegel.exe as a data file";
+    ExpectProgramResources(program, "Nachtriegel.exe");
+    FreeLibrary(program);
+}
+
+TEST(Resources, test_icon_files_hold_one_image_with_alpha_and_mask) {
+    struct Icon {
+        const char* file;
+        int size;
+    };
+    const Icon icons[] = {{"Symbole\\Einleitung.ico", 32},
+                          {"Symbole\\Vorgang.ico", 32},
+                          {"Symbole\\Warnung.ico", 32},
+                          {"Symbole\\Nachtriegel-16.ico", 16}};
+    for (const Icon& icon : icons) {
+        std::vector<uint8_t> b = ReadAll(ExeDir() + "\\" + icon.file);
+        ASSERT_GE(b.size(), 22u + 40u) << icon.file << " missing or too short";
+        EXPECT_EQ(U16(b, 0), 0u) << icon.file;
+        EXPECT_EQ(U16(b, 2), 1u) << icon.file << ": not an icon file";
+        ASSERT_EQ(U16(b, 4), 1u) << icon.file << ": expected exactly one image (loaded at its own size)";
+        EXPECT_EQ(b[6], icon.size) << icon.file;
+        EXPECT_EQ(b[7], icon.size) << icon.file;
+        EXPECT_EQ(U16(b, 12), 32u) << icon.file << ": expected 32 bits per pixel";
+        const size_t offset = U32(b, 18);
+        const size_t length = U32(b, 14);
+        ASSERT_EQ(offset + length, b.size()) << icon.file;
+        EXPECT_EQ(U32(b, offset + 4), static_cast<uint32_t>(icon.size)) << icon.file;
+        EXPECT_EQ(U32(b, offset + 8), static_cast<uint32_t>(2 * icon.size)) << icon.file;
+        EXPECT_EQ(U16(b, offset + 14), 32u) << icon.file;
+
+        // Real alpha: some pixels transparent, some opaque; and the AND mask marks exactly the
+        // mostly transparent ones.
+        const size_t pixels = offset + 40;
+        const size_t maskStride = ((icon.size + 31) / 32) * 4;
+        const size_t mask = pixels + static_cast<size_t>(icon.size * icon.size * 4);
+        ASSERT_EQ(mask + maskStride * icon.size, b.size()) << icon.file;
+        int transparent = 0, opaque = 0, mismatches = 0;
+        for (int y = 0; y < icon.size; ++y) {
+            for (int x = 0; x < icon.size; ++x) {
+                const uint8_t alpha = b[pixels + (y * icon.size + x) * 4 + 3];
+                transparent += alpha == 0 ? 1 : 0;
+                opaque += alpha == 255 ? 1 : 0;
+                const bool maskBit = (b[mask + y * maskStride + x / 8] >> (7 - x % 8)) & 1;
+                mismatches += maskBit != (alpha < 128) ? 1 : 0;
+            }
+        }
+        EXPECT_GT(transparent, 0) << icon.file << ": no transparent pixel";
+        EXPECT_GT(opaque, icon.size * icon.size / 3) << icon.file << ": too few opaque pixels";
+        EXPECT_EQ(mismatches, 0) << icon.file << ": AND mask does not follow the alpha channel";
+    }
+}
+
+TEST(Resources, test_menu_bitmaps_are_13_pixel_true_colour_files) {
+    const char* files[] = {"Bilder\\Einstellungen.bmp", "Bilder\\Beenden.bmp",    "Bilder\\Informationen.bmp",
+                           "Bilder\\Anzeigen.bmp",      "Bilder\\Verstecken.bmp", "Bilder\\Haftung.bmp"};
+    for (const char* file : files) {
+        std::vector<uint8_t> b = ReadAll(ExeDir() + "\\" + file);
+        ASSERT_GE(b.size(), 54u) << file << " missing or too short";
+        EXPECT_EQ(b[0], 'B') << file;
+        EXPECT_EQ(b[1], 'M') << file;
+        EXPECT_EQ(U32(b, 2), b.size()) << file << ": size field";
+        EXPECT_EQ(U32(b, 18), 13u) << file;
+        EXPECT_EQ(U32(b, 22), 13u) << file;
+        EXPECT_EQ(U16(b, 28), 24u) << file << ": expected 24 bits per pixel";
+        EXPECT_EQ(U32(b, 30), 0u) << file << ": expected no compression";
+        const size_t pixels = U32(b, 10);
+        ASSERT_EQ(pixels + 40u * 13u, b.size()) << file << ": 13 rows of 40 bytes";
+        // White surroundings (menus combine the bitmap with their colour) and a drawn picture.
+        int white = 0, dark = 0;
+        for (size_t row = 0; row < 13; ++row) {
+            for (size_t x = 0; x < 13; ++x) {
+                const uint8_t* p = &b[pixels + row * 40 + x * 3];
+                const int sum = p[0] + p[1] + p[2];
+                white += sum == 3 * 255 ? 1 : 0;
+                dark += sum < 3 * 160 ? 1 : 0;
+            }
+        }
+        EXPECT_GT(white, 10) << file << ": expected a white background";
+        EXPECT_GT(dark, 10) << file << ": expected a visible picture";
+    }
+}
+
+} // namespace
