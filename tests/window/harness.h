@@ -1,0 +1,123 @@
+// Test harness for the window and control tests: toolkit start-up, bounded message
+// pumping through the toolkit's own event pump, and small helpers to drive windows.
+#pragma once
+
+#include <windows.h>
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "controls/control.h"
+#include "core/objtable.h"
+#include "core/strings.h"
+#include "core/threads.h"
+#include "window/events.h"
+#include "window/window.h"
+
+// Initialises the toolkit modules the tests need, once per process.
+inline void Tk_Init() {
+    static bool done = false;
+    if (done) {
+        return;
+    }
+    done = true;
+    Heap_CreateMain();
+    Str_Init();
+    List_Init();
+    Thread_Init();
+    Win_Init();
+    Ctl_Init();
+}
+
+// Calls Win_WaitEvent until no message arrives for quietMs (bounded by maxMs) and returns
+// every code it produced.
+inline std::vector<int32_t> Tk_Drain(DWORD quietMs = 60, DWORD maxMs = 3000) {
+    std::vector<int32_t> codes;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < maxMs) {
+        const int32_t code = Win_WaitEvent(static_cast<int32_t>(quietMs));
+        if (code == 0) {
+            break;
+        }
+        codes.push_back(code);
+    }
+    return codes;
+}
+
+// Flushes the calling thread's queue (and its queued window events).
+inline void Tk_Pump(DWORD quietMs = 60) {
+    Tk_Drain(quietMs);
+}
+
+// Next code of Win_WaitEvent, 0 if nothing arrives within timeoutMs.
+inline int32_t Tk_Next(DWORD timeoutMs = 500) {
+    return Win_WaitEvent(static_cast<int32_t>(timeoutMs));
+}
+
+// Calls Win_WaitEvent until it returns `code` (true) or the time is up (false).
+inline bool Tk_WaitFor(int32_t code, DWORD maxMs = 2000) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < maxMs) {
+        if (Win_WaitEvent(50) == code) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Holds keys down in the thread's key state (as TranslateAcceleratorA reads it) for a scope.
+class Tk_KeysDown {
+  public:
+    explicit Tk_KeysDown(std::vector<int> keys) {
+        GetKeyboardState(saved_);
+        BYTE state[256];
+        GetKeyboardState(state);
+        for (int vk : keys) {
+            state[vk] |= 0x80;
+        }
+        SetKeyboardState(state);
+    }
+    ~Tk_KeysDown() {
+        SetKeyboardState(saved_);
+    }
+    Tk_KeysDown(const Tk_KeysDown&) = delete;
+    Tk_KeysDown& operator=(const Tk_KeysDown&) = delete;
+
+  private:
+    BYTE saved_[256];
+};
+
+// Posts a key press to the window as a keyboard would deliver it.
+inline void Tk_PostKey(HWND hwnd, WPARAM vk) {
+    PostMessageA(hwnd, WM_KEYDOWN, vk, 1);
+    PostMessageA(hwnd, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+}
+
+// Number of entries of an accelerator table, 0 for a destroyed or null one.
+inline int Tk_AccelCount(HACCEL table) {
+    return table != nullptr ? CopyAcceleratorTableA(table, nullptr, 0) : 0;
+}
+
+// Entries of an accelerator table.
+inline std::vector<ACCEL> Tk_AccelEntries(HACCEL table) {
+    std::vector<ACCEL> entries(static_cast<size_t>(Tk_AccelCount(table)));
+    if (!entries.empty()) {
+        CopyAcceleratorTableA(table, entries.data(), static_cast<int>(entries.size()));
+    }
+    return entries;
+}
+
+// True if the class name is registered for this program.
+inline bool Tk_ClassExists(const char* name) {
+    WNDCLASSA wc;
+    return GetClassInfoA(GetModuleHandleA(nullptr), name, &wc) != FALSE;
+}
+
+// Class name of a window number.
+inline std::string Tk_ClassName(ObjId number) {
+    char buf[40];
+    Win_ClassName(number, buf, sizeof buf);
+    return buf;
+}
