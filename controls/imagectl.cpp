@@ -24,6 +24,7 @@ std::atomic<bool> g_rightDoubleClickSeen{false};
 
 // ---- Internal functions ----
 
+// Hands a message to the class's own procedure.
 LRESULT PassOn(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     WNDPROC proc = g_classProc.load();
     if (proc == nullptr) {
@@ -32,6 +33,7 @@ LRESULT PassOn(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return CallWindowProcA(proc, hwnd, message, wParam, lParam);
 }
 
+// The image a control shows, null without one (or before it is registered).
 HANDLE StoredImage(const ControlRecord* record) {
     return record != nullptr ? reinterpret_cast<HANDLE>(record->wordA) : nullptr;
 }

@@ -36,6 +36,7 @@ std::atomic<WNDPROC> g_editClassProc{nullptr};
 
 // ---- Internal functions ----
 
+// Hands a message to the class's own procedure remembered for the kind.
 LRESULT PassOn(const std::atomic<WNDPROC>& classProc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     WNDPROC proc = classProc.load();
     if (proc == nullptr) {
@@ -83,15 +84,18 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 // Setup steps run between taking the record and registering the control.
 
+// Frame without caption: paint suppression.
 void SetupFrame(ControlRecord*, HWND hwnd, void*) {
     Subclass(hwnd, FrameProc, g_frameClassProc);
 }
 
+// Text: no colours of its own yet.
 void SetupText(ControlRecord* record, HWND, void*) {
     record->wordA = COLOR_NONE;
     record->wordB = COLOR_NONE;
 }
 
+// Edit: focus reporting, no colours of its own yet.
 void SetupEdit(ControlRecord* record, HWND hwnd, void*) {
     Subclass(hwnd, EditProc, g_editClassProc);
     record->wordA = COLOR_NONE;
@@ -107,11 +111,12 @@ void SetupEditableCombo(ControlRecord*, HWND hwnd, void*) {
 }
 
 // Combo box operations.
-
+// Index of the selected item, -1 for none.
 intptr_t ComboGetState(ControlRecord* record) {
     return static_cast<int32_t>(SendMessageA(record->hwnd, CB_GETCURSEL, 0, 0));
 }
 
+// Selects the item at the index; -1 clears the selection.
 void ComboSetState(ControlRecord* record, intptr_t value) {
     SendMessageA(record->hwnd, CB_SETCURSEL, static_cast<WPARAM>(static_cast<int32_t>(value)), 0);
 }
@@ -149,6 +154,7 @@ intptr_t ButtonGetState(ControlRecord* record) {
     return SendMessageA(record->hwnd, BM_GETCHECK, 0, 0) & 1;
 }
 
+// Checks for any non-zero value, unchecks for 0.
 void ButtonSetState(ControlRecord* record, intptr_t value) {
     SendMessageA(record->hwnd, BM_SETCHECK, value != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
 }
