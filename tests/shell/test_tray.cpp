@@ -1,0 +1,231 @@
+// Tests of the tray icons: the requests handed to the shell (watched through a recording
+// stand-in that forwards to the real shell), replacement and removal, and the callback message
+// that comes back as EVENT_TRAY.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/shell_support.h"
+#include "shell/tray.h"
+#include "window/events.h"
+#include "window/window.h"
+
+using namespace shelltest;
+
+namespace {
+
+constexpr ObjId kWindow = 0;
+
+struct Request {
+    DWORD message;
+    DWORD size;
+    HWND window;
+    UINT id;
+    UINT flags;
+    UINT callback;
+    HICON icon;
+    std::string tip;
+};
+
+std::vector<Request> g_requests;
+bool g_failAdd = false;
+
+BOOL WINAPI RecordingNotify(DWORD message, PNOTIFYICONDATAA data) {
+    Request request;
+    request.message = message;
+    request.size = data->cbSize;
+    request.window = data->hWnd;
+    request.id = data->uID;
+    request.flags = data->uFlags;
+    request.callback = data->uCallbackMessage;
+    request.icon = data->hIcon;
+    request.tip = std::string(data->szTip, strnlen(data->szTip, sizeof(data->szTip)));
+    g_requests.push_back(request);
+    if (g_failAdd && message == NIM_ADD)
+        return FALSE;
+    return Shell_NotifyIconA(message, data);
+}
+
+// Asks the real shell whether it knows icon id of window (a modify of nothing fails).
+bool ShellKnows(HWND window, UINT id) {
+    NOTIFYICONDATAA data = {};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = window;
+    data.uID = id;
+    data.uFlags = 0;
+    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+class TrayTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        InitToolkit();
+        Tray_Init();
+        ASSERT_NE(Win_Open(kWindow, 100, 100, 200, 100, "NR Tray"), 0);
+        window_ = Win_Handle(kWindow);
+        icon_ = LoadIconA(nullptr, IDI_APPLICATION);
+        ASSERT_NE(icon_, nullptr);
+        g_requests.clear();
+        g_failAdd = false;
+        Tray_SetNotifyProc(RecordingNotify);
+    }
+    void TearDown() override {
+        Tray_ReleaseAll();
+        Tray_SetNotifyProc(nullptr);
+        Win_Close(kWindow);
+        PumpQuiet();
+    }
+    HWND window_ = nullptr;
+    HICON icon_ = nullptr;
+};
+
+} // namespace
+
+TEST_F(TrayTest, test_add_sends_the_short_request) {
+    ASSERT_NE(Tray_Add(1, window_, icon_), 0);
+    ASSERT_EQ(g_requests.size(), 1u);
+    const Request& add = g_requests[0];
+    EXPECT_EQ(add.message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(add.size, static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE));
+    EXPECT_EQ(add.window, window_);
+    EXPECT_EQ(add.id, 1u);
+    EXPECT_EQ(add.flags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON));
+    EXPECT_EQ(add.callback, 12501u);
+    EXPECT_EQ(add.icon, icon_);
+    EXPECT_EQ(add.tip, "");
+    EXPECT_TRUE(ShellKnows(window_, 1));
+}
+
+TEST_F(TrayTest, test_adding_a_number_twice_replaces_the_icon) {
+    ASSERT_NE(Tray_Add(1, window_, icon_), 0);
+    // The shell refuses a second icon of the same window and identifier, so this only succeeds
+    // when the first one is removed before.
+    ASSERT_NE(Tray_Add(1, window_, icon_), 0);
+    ASSERT_EQ(g_requests.size(), 3u);
+    EXPECT_EQ(g_requests[1].message, static_cast<DWORD>(NIM_DELETE));
+    EXPECT_EQ(g_requests[1].id, 1u);
+    EXPECT_EQ(g_requests[1].flags, 0u);
+    EXPECT_EQ(g_requests[2].message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_TRUE(ShellKnows(window_, 1));
+}
+
+TEST_F(TrayTest, test_null_window_or_icon_is_refused_without_touching_the_table) {
+    ASSERT_NE(Tray_Add(1, window_, icon_), 0);
+    g_requests.clear();
+    EXPECT_EQ(Tray_Add(1, nullptr, icon_), 0);
+    EXPECT_EQ(Tray_Add(1, window_, nullptr), 0);
+    EXPECT_EQ(Tray_Add(OBJ_ANY, window_, nullptr), 0);
+    EXPECT_TRUE(g_requests.empty()) << "a refused add must not remove the old icon";
+    EXPECT_EQ(Tray_SetTip(1, "noch da"), 1);
+    EXPECT_TRUE(ShellKnows(window_, 1));
+}
+
+TEST_F(TrayTest, test_tip_is_cut_after_63_bytes) {
+    ASSERT_NE(Tray_Add(1, window_, icon_), 0);
+    const std::string seventy(70, 'x');
+    const std::string sixtyThree = std::string(62, 'y') + "z";
+    g_requests.clear();
+
+    EXPECT_EQ(Tray_SetTip(1, seventy.c_str()), 1);
+    ASSERT_EQ(g_requests.size(), 1u);
+    EXPECT_EQ(g_requests[0].message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(g_requests[0].flags, static_cast<UINT>(NIF_TIP));
+    EXPECT_EQ(g_requests[0].window, window_);
+    EXPECT_EQ(g_requests[0].id, 1u);
+    EXPECT_EQ(g_requests[0].size, static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE));
+    EXPECT_EQ(g_requests[0].tip, std::string(63, 'x'));
+
+    EXPECT_EQ(Tray_SetTip(1, sixtyThree.c_str()), 1);
+    ASSERT_EQ(g_requests.size(), 2u);
+    EXPECT_EQ(g_requests[1].tip, sixtyThree);
+
+    EXPECT_EQ(Tray_SetTip(1, "Nachtriegel 0.123"), 1);
+    EXPECT_EQ(g_requests.back().tip, "Nachtriegel 0.123");
+
+    g_requests.clear();
+    EXPECT_EQ(Tray_SetTip(1, nullptr), 0);
+    EXPECT_EQ(Tray_SetTip(9, "kein Symbol"), 0);
+    EXPECT_TRUE(g_requests.empty());
+}
+
+TEST_F(TrayTest, test_removed_icon_is_gone) {
+    ASSERT_NE(Tray_Add(1, window_, icon_), 0);
+    g_requests.clear();
+    Tray_Remove(1);
+    ASSERT_EQ(g_requests.size(), 1u);
+    EXPECT_EQ(g_requests[0].message, static_cast<DWORD>(NIM_DELETE));
+    EXPECT_EQ(g_requests[0].flags, 0u);
+    EXPECT_FALSE(ShellKnows(window_, 1));
+    EXPECT_EQ(Tray_SetTip(1, "weg"), 0);
+    g_requests.clear();
+    Tray_Remove(1);
+    EXPECT_TRUE(g_requests.empty());
+}
+
+TEST_F(TrayTest, test_release_all_removes_numbered_icons_in_order_then_the_others) {
+    ASSERT_NE(Tray_Add(3, window_, icon_), 0);
+    ASSERT_NE(Tray_Add(1, window_, icon_), 0);
+    ObjId any = Tray_Add(OBJ_ANY, window_, icon_);
+    ASSERT_NE(any, 0);
+    ASSERT_NE(any, OBJ_ANY);
+    EXPECT_EQ(Tray_SetTip(any, "frei"), 1);
+    g_requests.clear();
+
+    Tray_ReleaseAll();
+    ASSERT_EQ(g_requests.size(), 3u);
+    EXPECT_EQ(g_requests[0].id, 1u);
+    EXPECT_EQ(g_requests[1].id, 3u);
+    EXPECT_EQ(g_requests[2].id, static_cast<UINT>(any));
+    for (const Request& request : g_requests)
+        EXPECT_EQ(request.message, static_cast<DWORD>(NIM_DELETE));
+    EXPECT_FALSE(ShellKnows(window_, 1));
+    EXPECT_FALSE(ShellKnows(window_, 3));
+    EXPECT_EQ(Tray_SetTip(any, "weg"), 0);
+}
+
+TEST_F(TrayTest, test_failed_add_leaves_the_number_free) {
+    g_failAdd = true;
+    EXPECT_EQ(Tray_Add(5, window_, icon_), 0);
+    EXPECT_EQ(Tray_Add(OBJ_ANY, window_, icon_), 0);
+    EXPECT_EQ(Tray_SetTip(5, "nichts"), 0);
+    g_requests.clear();
+    // Nothing is left to remove, also no half-made record of the OBJ_ANY attempt.
+    Tray_ReleaseAll();
+    EXPECT_TRUE(g_requests.empty());
+}
+
+TEST_F(TrayTest, test_callback_message_becomes_event_tray) {
+    ASSERT_NE(Tray_Add(1, window_, icon_), 0);
+    PumpQuiet();
+    struct Case {
+        LPARAM mouse;
+        int32_t type;
+    };
+    const Case cases[] = {
+        {WM_LBUTTONUP, TRAY_LEFT_CLICK},
+        {WM_RBUTTONUP, TRAY_RIGHT_CLICK},
+        {WM_LBUTTONDBLCLK, TRAY_LEFT_DOUBLECLICK},
+        {WM_RBUTTONDBLCLK, TRAY_RIGHT_DOUBLECLICK},
+    };
+    for (const Case& c : cases) {
+        // What the shell sends for a click on icon 1.
+        PostMessageA(window_, MSG_TRAY_NOTIFY, 1, c.mouse);
+        std::vector<int32_t> codes;
+        DWORD start = GetTickCount();
+        while (GetTickCount() - start < 3000) {
+            int32_t code = Win_WaitEvent(100);
+            codes.push_back(code);
+            if (code == EVENT_TRAY)
+                break;
+        }
+        ASSERT_EQ(codes.back(), EVENT_TRAY) << "mouse message " << c.mouse;
+        EXPECT_EQ(Event_Control(), 1);
+        EXPECT_EQ(Event_Type(), c.type) << "mouse message " << c.mouse;
+    }
+    // A button press over the icon is no click.
+    PostMessageA(window_, MSG_TRAY_NOTIFY, 1, WM_LBUTTONDOWN);
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 500)
+        EXPECT_NE(Win_WaitEvent(50), EVENT_TRAY);
+}
