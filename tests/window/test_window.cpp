@@ -7,6 +7,7 @@
 #include "controls/testkinds.h"
 #include "window/harness.h"
 #include "window/shortcuts.h"
+#include "window/winproc.h"
 
 namespace {
 
@@ -85,6 +86,16 @@ TEST_F(WindowTest, test_flags_map_to_styles) {
     EXPECT_STREQ(title, "");
     EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropA(untitled, "KX_WindowID")), 1);
     EXPECT_EQ(Win_Handle(0), untitled);
+
+    // Class attributes: double clicks, button-face background, arrow, the program's icon 1.
+    EXPECT_EQ(GetClassLongPtrA(untitled, GCL_STYLE), CS_DBLCLKS);
+    EXPECT_EQ(GetClassLongPtrA(untitled, GCLP_HBRBACKGROUND), COLOR_BTNFACE + 1);
+    EXPECT_EQ(reinterpret_cast<HCURSOR>(GetClassLongPtrA(untitled, GCLP_HCURSOR)),
+              LoadCursorA(nullptr, IDC_ARROW));
+    HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
+    EXPECT_NE(icon, nullptr) << "the test programs carry the program's icon 1";
+    EXPECT_EQ(reinterpret_cast<HICON>(GetClassLongPtrA(untitled, GCLP_HICON)), icon);
+    EXPECT_EQ(reinterpret_cast<WNDPROC>(GetClassLongPtrA(untitled, GCLP_WNDPROC)), Win_WindowProc);
 }
 
 TEST_F(WindowTest, test_screen_centring_clips_outer_size) {
