@@ -277,7 +277,7 @@ TEST_F(Images, test_bad_files_fail_with_zero_and_leave_the_number_free) {
     Bytes cutPixels = MakeBmp(16, 16, 24);
     cutPixels.resize(cutPixels.size() - 3);
     Bytes hugeBitmap = MakeBmp(2, 2, 24);
-    hugeBitmap[18] = 0xFF;  // width 0x7FFFFF.. with the pixels of a 2 x 2 image
+    hugeBitmap[18] = 0xFF; // width 0x7FFFFF.. with the pixels of a 2 x 2 image
     hugeBitmap[19] = 0xFF;
     hugeBitmap[20] = 0xFF;
     hugeBitmap[21] = 0x7F;
@@ -471,6 +471,43 @@ TEST_F(Images, test_program_image_files_have_the_stated_sizes) {
         }
         ++number;
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(ImageMeasure, test_sizes_of_bitmaps_colour_and_monochrome_icons) {
+    int32_t w = -1, h = -1, d = -1;
+    EXPECT_EQ(Img_Measure(nullptr, &w, &h, &d), 0);
+    EXPECT_EQ(w, 0);
+    EXPECT_EQ(h, 0);
+    EXPECT_EQ(d, 0);
+
+    HBITMAP bitmap = CreateBitmap(7, 3, 1, 32, nullptr);
+    EXPECT_EQ(Img_Measure(bitmap, &w, &h, &d), 1);
+    EXPECT_EQ(w, 7);
+    EXPECT_EQ(h, 3);
+    EXPECT_EQ(d, 32);
+
+    // A monochrome icon keeps its AND and XOR halves in one mask twice as high.
+    HBITMAP mask = CreateBitmap(24, 48, 1, 1, nullptr);
+    ICONINFO info = {};
+    info.fIcon = TRUE;
+    info.hbmMask = mask;
+    HICON mono = CreateIconIndirect(&info);
+    ASSERT_NE(mono, nullptr);
+    EXPECT_EQ(Img_Measure(mono, &w, &h, &d), 1);
+    EXPECT_EQ(w, 24);
+    EXPECT_EQ(h, 24) << "expected half the mask's height";
+    EXPECT_EQ(d, 1);
+
+    // A deleted bitmap cannot be read.
+    DeleteObject(bitmap);
+    EXPECT_EQ(Img_Measure(bitmap, &w, &h, &d), 0);
+    EXPECT_EQ(w, 0);
+    DestroyIcon(mono);
+    DeleteObject(mask);
 }
 
 } // namespace
