@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,7 @@ constexpr char kRecorderName[] = "fake_tool.exe";
 constexpr const char* kReplacedTools[] = {"shutdown.exe", "rundll32.exe"};
 constexpr DWORD kMessageTimeoutMs = 5000;
 constexpr DWORD kWindowWaitMs = 15000;
+constexpr DWORD kSettleMs = 300;
 constexpr UINT kTrayNotify = 12501;
 
 std::string DirOf(const std::string& path) {
@@ -277,22 +279,26 @@ bool RecorderReady(std::string* why) {
 
 // ---- Tray ----
 
-int TrayIconCount() {
-    int count = 0;
+std::vector<HWND> TrayIcons() {
+    std::vector<HWND> icons;
     HWND tray = nullptr;
     while ((tray = FindWindowExA(nullptr, tray, "__winex11_standalone_tray", nullptr)) != nullptr) {
         HWND icon = nullptr;
         while ((icon = FindWindowExA(tray, icon, "__winex11_tray_icon", nullptr)) != nullptr) {
-            ++count;
+            icons.push_back(icon);
         }
     }
-    return count;
+    return icons;
+}
+
+int TrayIconCount() {
+    return static_cast<int>(TrayIcons().size());
 }
 
 // The tips live in a tooltip control of the tray's process; its TOOLINFO and text buffer must
 // be in that process, so they are placed there and read back.
-std::vector<std::string> TrayTips() {
-    std::vector<std::string> tips;
+std::vector<std::pair<HWND, std::string>> TrayIconTips() {
+    std::vector<std::pair<HWND, std::string>> tips;
     HWND tray = FindWindowExA(nullptr, nullptr, "__winex11_standalone_tray", nullptr);
     DWORD pid = 0;
     if (tray == nullptr || GetWindowThreadProcessId(tray, &pid) == 0) {
@@ -326,18 +332,27 @@ std::vector<std::string> TrayTips() {
             SendMessageTimeoutA(tooltip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(remote),
                                 SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result);
             ReadProcessMemory(process, remote, &info, sizeof info, &moved);
+            HWND icon = info.hwnd;
             info.lpszText = remote + kTextOffset;
             WriteProcessMemory(process, remote, &info, sizeof info, &moved);
             SendMessageTimeoutA(tooltip, TTM_GETTEXTA, kTextSize, reinterpret_cast<LPARAM>(remote),
                                 SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result);
             ReadProcessMemory(process, remote + kTextOffset, text, sizeof text - 1, &moved);
-            tips.push_back(text);
+            tips.emplace_back(icon, text);
         }
     }
     if (remote != nullptr) {
         VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     }
     CloseHandle(process);
+    return tips;
+}
+
+std::vector<std::string> TrayTips() {
+    std::vector<std::string> tips;
+    for (const auto& entry : TrayIconTips()) {
+        tips.push_back(entry.second);
+    }
     return tips;
 }
 
@@ -398,6 +413,10 @@ Program::~Program() {
 }
 
 bool Program::Start(const std::string& arguments, const Layout& layout) {
+    return Launch(arguments, layout) && WaitReady();
+}
+
+bool Program::Launch(const std::string& arguments, const Layout& layout) {
     if (!RecorderReady(nullptr)) {
         return false;
     }
@@ -417,6 +436,9 @@ bool Program::Start(const std::string& arguments, const Layout& layout) {
         commandLine += " " + arguments;
     }
     std::string current = layout.currentDir.empty() ? folder_ : layout.currentDir;
+    // The images, the tray icon's among them, are looked up in the current directory.
+    expectTray_ = layout.withImages && layout.currentDir.empty();
+    traysBefore_ = TrayIcons();
     STARTUPINFOA si{};
     si.cb = sizeof si;
     startedMs_ = NowMs();
@@ -425,6 +447,10 @@ bool Program::Start(const std::string& arguments, const Layout& layout) {
         pi_ = PROCESS_INFORMATION{};
         return false;
     }
+    return true;
+}
+
+bool Program::WaitReady() {
     // Ready once the main thread first waits for input: the window is built and the command line
     // applied. The window and its last control are checked as well, as WaitForInputIdle alone
     // also returns for a program that ended.
@@ -435,7 +461,29 @@ bool Program::Start(const std::string& arguments, const Layout& layout) {
     }
     // And the main thread answers messages (it may still be finishing the menus and the tray).
     DWORD_PTR result = 0;
-    return SendMessageTimeoutA(Main(), WM_NULL, 0, 0, SMTO_NORMAL, kWindowWaitMs, &result) != 0;
+    bool answered = SendMessageTimeoutA(Main(), WM_NULL, 0, 0, SMTO_NORMAL, kWindowWaitMs, &result) != 0;
+    // The tray icon and its tip come last before the command line is applied; the shell can take
+    // seconds to show the first icon, and the main thread answers sent messages meanwhile.
+    if (answered && expectTray_) {
+        std::string title = Inspect(Main()).title;
+        answered = WaitFor(
+            [&] {
+                for (const auto& entry : TrayIconTips()) {
+                    bool isNew = std::find(traysBefore_.begin(), traysBefore_.end(), entry.first) ==
+                                 traysBefore_.end();
+                    if (isNew && entry.second == title) {
+                        return true;
+                    }
+                }
+                return false;
+            },
+            kWindowWaitMs, 50);
+    }
+    // The command line is applied right after the tray tip; give the main thread a moment to do it
+    // and reach its loop.
+    Sleep(kSettleMs);
+    readyMs_ = NowMs();
+    return answered;
 }
 
 void Program::Stop() {

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace apptest {
@@ -37,6 +38,9 @@ bool RecorderReady(std::string* why);
 // read from the tray's process.
 int TrayIconCount();
 std::vector<std::string> TrayTips();
+// The icon windows of the tray, and each icon window with its tip.
+std::vector<HWND> TrayIcons();
+std::vector<std::pair<HWND, std::string>> TrayIconTips();
 
 // Polls cond every stepMs until it holds or timeoutMs have passed.
 bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs, DWORD stepMs = 20);
@@ -74,6 +78,9 @@ class Program {
     // Copies the program (and images) and starts it with the arguments; waits (bounded) until
     // its main window exists. Refuses to start unless the recorders are in place.
     bool Start(const std::string& arguments, const Layout& layout = Layout());
+    // The two halves of Start: create the process; wait until it is built and answering.
+    bool Launch(const std::string& arguments, const Layout& layout = Layout());
+    bool WaitReady();
 
     const std::string& Folder() const {
         return folder_;
@@ -86,6 +93,9 @@ class Program {
     }
     double StartedAtMs() const {
         return startedMs_;
+    }
+    double ReadyAtMs() const {
+        return readyMs_;
     }
 
     // Window 0 ("WindowClass_0") and window 1 ("WindowClass_1") of this process, or null.
@@ -138,6 +148,9 @@ class Program {
     std::string extraDir_;
     PROCESS_INFORMATION pi_{};
     double startedMs_ = 0;
+    double readyMs_ = 0;
+    bool expectTray_ = false;
+    std::vector<HWND> traysBefore_;
     HWND main_ = nullptr;
 };
 

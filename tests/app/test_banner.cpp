@@ -1,0 +1,198 @@
+// The warning banner of a countdown: when it appears, where it slides, how it looks, what it
+// says, and that a new banner replaces the old one together with its thread.
+#include <gtest/gtest.h>
+
+#include "app_support.h"
+
+using apptest::Program;
+
+namespace {
+
+constexpr COLORREF kBannerBlue = 0xD53500; // red 0, green 53, blue 213
+constexpr COLORREF kWhite = 0xFFFFFF;
+
+int Top(HWND banner) {
+    RECT rect{};
+    GetWindowRect(banner, &rect);
+    return rect.top;
+}
+
+// Colour of a screen pixel.
+COLORREF ScreenPixel(int x, int y) {
+    HDC screen = GetDC(nullptr);
+    COLORREF colour = GetPixel(screen, x, y);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
+
+// Whether any pixel of the screen rectangle is exactly that colour.
+bool AnyPixel(const RECT& area, COLORREF colour) {
+    HDC screen = GetDC(nullptr);
+    bool found = false;
+    for (int y = area.top; y < area.bottom && !found; ++y) {
+        for (int x = area.left; x < area.right && !found; ++x) {
+            found = GetPixel(screen, x, y) == colour;
+        }
+    }
+    ReleaseDC(nullptr, screen);
+    return found;
+}
+
+// Waits for the banner of the program and returns it (null on time-out).
+HWND WaitForBanner(Program& program, DWORD timeoutMs) {
+    HWND banner = nullptr;
+    apptest::WaitFor([&] { return (banner = program.Banner()) != nullptr; }, timeoutMs, 10);
+    return banner;
+}
+
+std::string BannerText(Program& program, HWND banner) {
+    return program.TextOf(GetDlgItem(banner, 14));
+}
+
+} // namespace
+
+TEST(Banner, test_banner_slides_in_stays_three_seconds_and_slides_out) {
+    REQUIRE_RECORDER();
+    Program program;
+    ASSERT_TRUE(program.Start("end 70 x 1"));
+    HWND banner = WaitForBanner(program, 4000);
+    ASSERT_NE(banner, nullptr) << "no banner within 4 s";
+    double appeared = apptest::NowMs() - program.ReadyAtMs();
+    EXPECT_LE(appeared, 2000.0) << "the first warning comes after one second";
+
+    int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    apptest::WindowInfo info = apptest::Inspect(banner);
+    EXPECT_TRUE(info.visible);
+    EXPECT_TRUE(info.style & WS_POPUP);
+    EXPECT_EQ(info.style & WS_CAPTION, 0) << "the banner has no caption";
+    EXPECT_EQ(info.owner, program.Main()) << "the banner is owned by the main window";
+    EXPECT_EQ(info.outer.left, 0);
+    EXPECT_EQ(info.outer.right - info.outer.left, screenWidth) << "as wide as the screen";
+    EXPECT_EQ(info.outer.bottom - info.outer.top, 25);
+    EXPECT_LE(info.outer.top, 0);
+    EXPECT_GE(info.outer.top, -40);
+    EXPECT_EQ(info.title, "Warnmeldung");
+    EXPECT_TRUE(
+        apptest::WaitFor([&] { return (GetWindowLongPtrA(banner, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }, 1000))
+        << "the banner must be topmost";
+    EXPECT_EQ(BannerText(program, banner), "Hinweis: Der Computer wird in 1 Minute(n) heruntergefahren");
+    RECT textRect{};
+    GetWindowRect(GetDlgItem(banner, 14), &textRect);
+    MapWindowPoints(nullptr, banner, reinterpret_cast<POINT*>(&textRect), 2);
+    EXPECT_EQ(textRect.left, 5);
+    EXPECT_EQ(textRect.top, 5);
+    EXPECT_EQ(textRect.right - textRect.left, 1000);
+    EXPECT_EQ(textRect.bottom - textRect.top, 20);
+
+    ASSERT_TRUE(apptest::WaitFor([&] { return Top(banner) == 0; }, 2000, 5))
+        << "the banner never reached y 0";
+    double inViewFrom = apptest::NowMs();
+    Sleep(300); // let it paint
+    EXPECT_EQ(ScreenPixel(screenWidth - 10, 12), kBannerBlue) << "the banner's background is not its blue";
+    RECT textArea = {5, 5, 300, 25};
+    EXPECT_TRUE(AnyPixel(textArea, kWhite)) << "no white text on the banner";
+
+    ASSERT_TRUE(apptest::WaitFor([&] { return Top(banner) < 0; }, 6000, 5)) << "the banner never left";
+    double inView = apptest::NowMs() - inViewFrom;
+    EXPECT_GE(inView, 2900.0) << "in view for three seconds";
+    EXPECT_LE(inView, 4500.0);
+    EXPECT_TRUE(apptest::WaitFor([&] { return Top(banner) == -40; }, 2000, 5)) << "back above the screen";
+    EXPECT_TRUE(IsWindow(banner)) << "the banner stays open above the screen";
+
+    ASSERT_TRUE(program.Click(13));
+    Sleep(500);
+    EXPECT_TRUE(program.Records().empty());
+    program.ChooseMenu(2);
+    EXPECT_EQ(program.WaitExit(5000), 0u);
+}
+
+TEST(Banner, test_sentence_names_the_task_and_the_minutes_left) {
+    REQUIRE_RECORDER();
+    struct SentenceCase {
+        const char* arguments;
+        const char* sentence;
+    };
+    const SentenceCase cases[] = {
+        {"end 130 x 1", "Hinweis: Der Computer wird in 2 Minute(n) heruntergefahren"},
+        {"restart 130 x 1", "Hinweis: Der Computer wird in 2 Minute(n) neu gestartet"},
+        {"standby 130 x 1", "Hinweis: Der Computer wird in 2 Minute(n) in den Standby/Ruhezustand versetzt"},
+        {"change-user 125 x 1", "Hinweis: Der Benutzer wird in 2 Minute(n) gewechselt"},
+        {"end-user 59 x 1 1", "Hinweis: Der Benutzer wird in 0 Minute(n) abgemeldet"},
+    };
+    for (const SentenceCase& c : cases) {
+        Program program;
+        ASSERT_TRUE(program.Start(c.arguments)) << c.arguments;
+        HWND banner = WaitForBanner(program, 4000);
+        ASSERT_NE(banner, nullptr) << c.arguments << ": no banner";
+        EXPECT_TRUE(apptest::WaitFor([&] { return GetDlgItem(banner, 14) != nullptr; }, 1000));
+        EXPECT_EQ(BannerText(program, banner), c.sentence) << c.arguments;
+        program.ChooseMenu(2);
+        EXPECT_EQ(program.WaitExit(5000), 0u) << c.arguments;
+        EXPECT_TRUE(program.Records().empty()) << c.arguments;
+    }
+}
+
+TEST(Banner, test_tone_box_alone_shows_no_banner) {
+    REQUIRE_RECORDER();
+    Program program;
+    ASSERT_TRUE(program.Start("end 70 x 0 1"));
+    EXPECT_EQ(WaitForBanner(program, 2500), nullptr) << "a banner appeared with only the tone box checked";
+    EXPECT_TRUE(program.Running());
+    program.ChooseMenu(2);
+    EXPECT_EQ(program.WaitExit(5000), 0u);
+}
+
+TEST(Banner, test_new_banner_replaces_the_old_one_and_closing_a_banner_ends_its_thread) {
+    REQUIRE_RECORDER();
+    Program program;
+    ASSERT_TRUE(program.Start("end 70 x 1"));
+    HWND first = WaitForBanner(program, 4000);
+    ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(apptest::WaitFor([&] { return Top(first) == 0; }, 3000, 5));
+    ASSERT_TRUE(apptest::WaitFor([&] { return Top(first) == -40; }, 6000, 5))
+        << "the first banner did not slide out";
+    Sleep(300); // the slide's thread ends after its last step
+    int threadsWithOneBanner = program.ThreadCount();
+
+    // Abbrechen, then Starten: the new countdown's first warning comes while the old banner is
+    // still open above the screen.
+    ASSERT_TRUE(program.Click(13));
+    ASSERT_TRUE(apptest::WaitFor([&] { return program.Enabled(12); }, 2000));
+    ASSERT_TRUE(program.Click(12));
+    HWND second = nullptr;
+    ASSERT_TRUE(apptest::WaitFor(
+        [&] {
+            for (HWND w : program.WindowsOfClass("WindowClass_1")) {
+                if (w != first) {
+                    second = w;
+                    return true;
+                }
+            }
+            return false;
+        },
+        4000, 10))
+        << "no new banner";
+    EXPECT_TRUE(apptest::WaitFor([&] { return !IsWindow(first); }, 3000)) << "the old banner was not closed";
+    EXPECT_EQ(program.WindowsOfClass("WindowClass_1").size(), 1u) << "more than one banner window";
+    EXPECT_TRUE(apptest::WaitFor([&] { return GetDlgItem(second, 14) != nullptr; }, 1000));
+    EXPECT_EQ(BannerText(program, second), "Hinweis: Der Computer wird in 1 Minute(n) heruntergefahren");
+    ASSERT_TRUE(apptest::WaitFor([&] { return Top(second) == 0; }, 3000, 5))
+        << "the new banner did not slide in";
+    ASSERT_TRUE(apptest::WaitFor([&] { return Top(second) == -40; }, 6000, 5))
+        << "the new banner did not slide out";
+    Sleep(300);
+    EXPECT_EQ(program.ThreadCount(), threadsWithOneBanner) << "the old banner's thread did not end";
+
+    // Closing the banner ends its thread only; the program goes on.
+    PostMessageA(second, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(apptest::WaitFor([&] { return !IsWindow(second); }, 3000)) << "the banner did not close";
+    EXPECT_TRUE(apptest::WaitFor([&] { return program.ThreadCount() == threadsWithOneBanner - 1; }, 3000))
+        << "threads " << program.ThreadCount() << ", expected " << threadsWithOneBanner - 1;
+    EXPECT_TRUE(program.Running()) << "closing the banner must not end the program";
+    EXPECT_TRUE(IsWindowVisible(program.Main()));
+
+    ASSERT_TRUE(program.Click(13));
+    ASSERT_TRUE(program.Keys({VK_ESCAPE}));
+    EXPECT_EQ(program.WaitExit(5000), 0u);
+    EXPECT_TRUE(program.Records().empty());
+}

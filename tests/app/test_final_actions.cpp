@@ -1,0 +1,120 @@
+// The end of a countdown: the exact command each task starts, when it starts, and the program's
+// exit code afterwards. The system's tools are replaced by the recorder for the whole run.
+#include <gtest/gtest.h>
+
+#include "app_support.h"
+
+using apptest::Program;
+
+namespace {
+
+struct TaskCase {
+    const char* keyword;
+    const char* tool;
+    const char* switches;
+};
+
+constexpr TaskCase kTasks[] = {
+    {"end", "shutdown.exe", "-s -f"},
+    {"restart", "shutdown.exe", "-r -f"},
+    {"standby", "rundll32.exe", "PowrProf.dll,SetSuspendState"},
+    {"change-user", "rundll32.exe", "user32.dll,LockWorkStation"},
+    {"end-user", "shutdown.exe", "-l -f"},
+};
+
+// Slack for starting the recorder process and for Wine's scheduling.
+constexpr double kLateMs = 1800;
+
+// Expects exactly one recorded command and a clean exit.
+void ExpectOneCommandAndExit(Program& program, const TaskCase& task) {
+    EXPECT_EQ(program.WaitExit(8000), 0u) << task.keyword << ": exit code";
+    std::vector<std::string> records = program.Records();
+    ASSERT_EQ(records.size(), 1u) << task.keyword << ": expected one started command";
+    EXPECT_EQ(records[0], apptest::ExpectedCommand(task.tool, task.switches)) << task.keyword;
+}
+
+} // namespace
+
+TEST(FinalActions, test_each_task_starts_its_tool_after_field_plus_one_seconds) {
+    REQUIRE_RECORDER();
+    int traysBefore = apptest::TrayIconCount();
+    int field = 1;
+    for (const TaskCase& task : kTasks) {
+        Program program;
+        ASSERT_TRUE(program.Start(std::string(task.keyword) + " " + std::to_string(field))) << task.keyword;
+        double recordedAt = program.WaitForRecord(15000);
+        ASSERT_GT(recordedAt, 0) << task.keyword << ": no command started";
+        double expectedMs = (field + 1) * 1000.0;
+        EXPECT_GE(recordedAt, expectedMs) << task.keyword << ": started too early";
+        EXPECT_LE(recordedAt - (program.ReadyAtMs() - program.StartedAtMs()), expectedMs + kLateMs)
+            << task.keyword << ": started too late";
+        ExpectOneCommandAndExit(program, task);
+        field = field == 1 ? 2 : 1;
+    }
+    EXPECT_TRUE(apptest::WaitFor([&] { return apptest::TrayIconCount() == traysBefore; }, 3000))
+        << "a tray icon outlived its program";
+}
+
+TEST(FinalActions, test_negative_field_acts_at_once_and_text_counts_as_zero) {
+    REQUIRE_RECORDER();
+    struct FieldCase {
+        const char* text;
+        int task;
+        double seconds; // countdown length the text stands for
+    };
+    // The field takes digits only from the keyboard; the program's own text rules still apply to
+    // whatever text it holds (as from the command line).
+    const FieldCase cases[] = {{"-5", 1, 0.0}, {"abc", 2, 1.0}, {"", 3, 1.0}};
+    for (const FieldCase& c : cases) {
+        Program program;
+        ASSERT_TRUE(program.Start(""));
+        program.Select(c.task);
+        program.SetText(9, c.text);
+        double clickedAt = apptest::NowMs();
+        ASSERT_TRUE(program.Click(12));
+        ASSERT_GT(program.WaitForRecord(10000), 0) << "field '" << c.text << "'";
+        double elapsed = apptest::NowMs() - clickedAt;
+        EXPECT_GE(elapsed, c.seconds * 1000.0) << "field '" << c.text << "'";
+        EXPECT_LE(elapsed, c.seconds * 1000.0 + kLateMs) << "field '" << c.text << "'";
+        ExpectOneCommandAndExit(program, kTasks[c.task]);
+    }
+    {
+        Program program; // the same from the command line: the task runs without counting
+        ASSERT_TRUE(program.Launch("end-user -5"));
+        ASSERT_GT(program.WaitForRecord(15000), 0);
+        ExpectOneCommandAndExit(program, kTasks[4]);
+    }
+}
+
+TEST(FinalActions, test_start_button_runs_the_selected_task) {
+    REQUIRE_RECORDER();
+    Program program;
+    ASSERT_TRUE(program.Start(""));
+    program.Select(4);
+    program.SetText(9, "1");
+    double clickedAt = apptest::NowMs();
+    ASSERT_TRUE(program.Click(12));
+    EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(13) && !program.Enabled(12); }, 1500))
+        << "the running set was not applied";
+    EXPECT_FALSE(program.Enabled(7)) << "the task list must be locked while counting";
+    EXPECT_FALSE(program.Enabled(9)) << "the time field must be locked while counting";
+    ASSERT_GT(program.WaitForRecord(10000), 0);
+    double elapsed = apptest::NowMs() - clickedAt;
+    EXPECT_GE(elapsed, 2000.0);
+    EXPECT_LE(elapsed, 2000.0 + kLateMs);
+    ExpectOneCommandAndExit(program, kTasks[4]);
+}
+
+TEST(FinalActions, test_time_field_is_read_again_at_every_step) {
+    REQUIRE_RECORDER();
+    Program program;
+    ASSERT_TRUE(program.Start("end-user 30"));
+    Sleep(1500);
+    ASSERT_TRUE(program.Records().empty());
+    // The program cannot be typed into while counting, but a changed text takes effect at once.
+    program.SetText(9, "1");
+    double changedAt = apptest::NowMs();
+    ASSERT_GT(program.WaitForRecord(10000), 0);
+    EXPECT_LE(apptest::NowMs() - changedAt, 1000.0 + kLateMs) << "the new, smaller value was not used";
+    ExpectOneCommandAndExit(program, kTasks[4]);
+}

@@ -1,0 +1,232 @@
+// The main loop as a user meets it: cancelling and restarting the countdown, the ways to end the
+// program, hiding and showing, the tray icon's clicks, the menu items and their shortcuts.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "app_support.h"
+
+using apptest::Program;
+
+namespace {
+
+constexpr char kAboutBody[] =
+    "Nachtriegel fährt den Computer nach einer einstellbaren Zeit herunter, startet ihn "
+    "neu, versetzt ihn in den Ruhezustand, sperrt ihn oder meldet den Benutzer ab.";
+constexpr char kLiabilityText[] = "Bei Soft- und Hardwareschäden, die diese Software verursacht hat, "
+                                  "übernimmt dieser Hersteller keine Haftung.";
+
+// The message text of a message box (its static control 0xFFFF).
+std::string BoxText(Program& program, HWND box) {
+    return program.TextOf(GetDlgItem(box, 0xFFFF));
+}
+
+// Waits for a visible window with the title, closes it with OK, and returns its message text.
+std::string ReadAndCloseBox(Program& program, const char* title) {
+    HWND box = nullptr;
+    if (!apptest::WaitFor([&] { return (box = program.FindTitled(title)) != nullptr; }, 5000)) {
+        return "<no box '" + std::string(title) + "'>";
+    }
+    std::string text = BoxText(program, box);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    apptest::WaitFor([&] { return !IsWindow(box); }, 5000);
+    return text;
+}
+
+bool IdleSet(Program& program) {
+    return program.Enabled(12) && !program.Enabled(13) && program.Enabled(9) && program.Enabled(7);
+}
+
+bool RunningSet(Program& program) {
+    return !program.Enabled(12) && program.Enabled(13) && !program.Enabled(9) && !program.Enabled(7);
+}
+
+std::set<HWND> Banners(Program& program) {
+    std::vector<HWND> found = program.WindowsOfClass("WindowClass_1");
+    return std::set<HWND>(found.begin(), found.end());
+}
+
+} // namespace
+
+TEST(MainLoop, test_cancel_leaves_no_warning_and_no_command) {
+    REQUIRE_RECORDER();
+    Program program;
+    ASSERT_TRUE(program.Start("end 2 x 1 1"));
+    ASSERT_TRUE(apptest::WaitFor([&] { return RunningSet(program); }, 2000)) << "the countdown did not start";
+    std::set<HWND> bannersAtCancel = Banners(program);
+    ASSERT_TRUE(program.Click(13));
+    EXPECT_TRUE(apptest::WaitFor([&] { return IdleSet(program); }, 2000)) << "the idle set did not come back";
+    EXPECT_EQ(program.Text(9), "2") << "Abbrechen keeps the field";
+    EXPECT_EQ(program.Selection(), 0);
+    EXPECT_EQ(program.Checked(17), BST_CHECKED);
+    // Past the moment the task would have run: nothing starts, no new banner appears.
+    Sleep(4000);
+    EXPECT_TRUE(program.Records().empty()) << "a command ran after Abbrechen";
+    EXPECT_EQ(Banners(program), bannersAtCancel) << "a warning came after Abbrechen";
+    EXPECT_TRUE(program.Running());
+    EXPECT_TRUE(IdleSet(program));
+    program.ChooseMenu(2);
+    EXPECT_EQ(program.WaitExit(5000), 0u);
+}
+
+TEST(MainLoop, test_cancel_then_start_counts_afresh) {
+    REQUIRE_RECORDER();
+    Program program;
+    ASSERT_TRUE(program.Start("restart 30"));
+    Sleep(1200);
+    ASSERT_TRUE(program.Click(13));
+    ASSERT_TRUE(apptest::WaitFor([&] { return IdleSet(program); }, 2000));
+    program.SetText(9, "2");
+    double startedAt = apptest::NowMs();
+    ASSERT_TRUE(program.Click(12));
+    EXPECT_TRUE(apptest::WaitFor([&] { return RunningSet(program); }, 2000));
+    ASSERT_GT(program.WaitForRecord(10000), 0);
+    double elapsed = apptest::NowMs() - startedAt;
+    EXPECT_GE(elapsed, 3000.0) << "the new countdown must start from 0";
+    EXPECT_LE(elapsed, 4800.0);
+    EXPECT_EQ(program.WaitExit(8000), 0u);
+    std::vector<std::string> records = program.Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0], apptest::ExpectedCommand("shutdown.exe", "-r -f"));
+}
+
+TEST(MainLoop, test_every_way_out_ends_the_program_without_the_task) {
+    REQUIRE_RECORDER();
+    int traysBefore = apptest::TrayIconCount();
+    struct Way {
+        const char* name;
+        void (*act)(Program&);
+    };
+    const Way ways[] = {
+        {"Esc", [](Program& p) { EXPECT_TRUE(p.Keys({VK_ESCAPE})); }},
+        {"Beenden (menu bar)", [](Program& p) { p.ChooseMenu(2); }},
+        {"Beenden (tray menu)", [](Program& p) { p.ChooseMenu(6); }},
+        {"close box", [](Program& p) { PostMessageA(p.Main(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    };
+    for (const Way& way : ways) {
+        Program program;
+        ASSERT_TRUE(program.Start("end 3")) << way.name;
+        way.act(program);
+        EXPECT_EQ(program.WaitExit(5000), 0u) << way.name;
+        Sleep(3500 - std::min(3500.0, apptest::NowMs() - program.StartedAtMs()));
+        EXPECT_TRUE(program.Records().empty()) << way.name << ": the task ran";
+        EXPECT_TRUE(apptest::WaitFor([&] { return apptest::TrayIconCount() == traysBefore; }, 3000))
+            << way.name << ": the tray icon was left behind";
+    }
+}
+
+TEST(MainLoop, test_hide_show_minimise_and_tray_clicks) {
+    REQUIRE_RECORDER();
+    Program program;
+    ASSERT_TRUE(program.Start(""));
+    HWND main = program.Main();
+    auto shownNormal = [&] { return IsWindowVisible(main) && !IsIconic(main); };
+    auto hiddenNormal = [&] { return !IsWindowVisible(main) && !IsIconic(main); };
+    auto hiddenMinimised = [&] { return !IsWindowVisible(main) && IsIconic(main); };
+
+    program.ChooseMenu(5); // Verstecken
+    EXPECT_TRUE(apptest::WaitFor(hiddenNormal, 2000)) << "Verstecken did not hide the window";
+    program.ChooseMenu(4); // Anzeigen
+    EXPECT_TRUE(apptest::WaitFor(shownNormal, 2000)) << "Anzeigen did not show it in the normal state";
+
+    program.ChooseMenu(5);
+    ASSERT_TRUE(apptest::WaitFor(hiddenNormal, 2000));
+    program.TrayCallback(WM_LBUTTONDBLCLK); // double clicks do nothing
+    Sleep(400);
+    EXPECT_TRUE(hiddenNormal()) << "a double click showed the window";
+    program.TrayCallback(WM_LBUTTONUP);
+    EXPECT_TRUE(apptest::WaitFor(shownNormal, 2000)) << "a left click did not show the window";
+
+    PostMessageA(main, WM_SYSCOMMAND, SC_MINIMIZE, 0); // the minimise box
+    EXPECT_TRUE(apptest::WaitFor(hiddenMinimised, 3000)) << "a minimised window must leave the screen";
+    EXPECT_TRUE(program.Running());
+    program.ChooseMenu(2);
+    EXPECT_EQ(program.WaitExit(5000), 0u);
+}
+
+TEST(MainLoop, test_tray_right_click_opens_the_popup_menu) {
+    REQUIRE_RECORDER();
+    Program program;
+    ASSERT_TRUE(program.Start(""));
+    program.TrayCallback(WM_RBUTTONUP);
+    HWND popup = nullptr;
+    EXPECT_TRUE(apptest::WaitFor(
+        [&] {
+            std::vector<HWND> menus = program.WindowsOfClass("#32768");
+            for (HWND menu : menus) {
+                if (IsWindowVisible(menu)) {
+                    popup = menu;
+                    return true;
+                }
+            }
+            return false;
+        },
+        3000))
+        << "no pop-up menu appeared";
+    if (popup != nullptr) {
+        // The menu's three items, chosen with the keyboard: the last one is "Beenden".
+        program.Keys({VK_UP});
+        program.Keys({VK_RETURN});
+        EXPECT_EQ(program.WaitExit(5000), 0u) << "Beenden in the pop-up menu did not end the program";
+    }
+}
+
+TEST(MainLoop, test_about_and_liability_messages_and_their_shortcuts) {
+    REQUIRE_RECORDER();
+    // The size shown is that of the file named Nachtriegel.exe in the current directory, read anew.
+    std::string current = apptest::MakeTempDir("about");
+    ASSERT_TRUE(apptest::WriteSizedFile(current + "\\Nachtriegel.exe", 1000));
+    {
+        Program program;
+        apptest::Layout layout;
+        layout.currentDir = current;
+        ASSERT_TRUE(program.Start("", layout));
+        ASSERT_TRUE(program.Keys({VK_CONTROL, 'I'}));
+        EXPECT_EQ(ReadAndCloseBox(program, "Informationen"),
+                  std::string("Nachtriegel 0.1000\r\r") + kAboutBody);
+
+        ASSERT_TRUE(apptest::WriteSizedFile(current + "\\Nachtriegel.exe", 2345));
+        program.ChooseMenu(3);
+        EXPECT_EQ(ReadAndCloseBox(program, "Informationen"),
+                  std::string("Nachtriegel 0.2345\r\r") + kAboutBody)
+            << "the about text must be built anew";
+        EXPECT_EQ(apptest::Inspect(program.Main()).title, "Nachtriegel 0.1000") << "the title stays";
+
+        ASSERT_TRUE(program.Keys({VK_CONTROL, 'H'}));
+        EXPECT_EQ(ReadAndCloseBox(program, "Haftung"), kLiabilityText);
+        program.ChooseMenu(7);
+        EXPECT_EQ(ReadAndCloseBox(program, "Haftung"), kLiabilityText);
+
+        // Control+E and "Einstellungen" do nothing.
+        ASSERT_TRUE(program.Keys({VK_CONTROL, 'E'}));
+        program.ChooseMenu(1);
+        Sleep(700);
+        std::vector<HWND> boxes = program.WindowsOfClass("#32770");
+        EXPECT_TRUE(std::none_of(boxes.begin(), boxes.end(), [](HWND w) {
+            return IsWindowVisible(w) != FALSE;
+        })) << "Einstellungen opened something";
+        EXPECT_TRUE(IdleSet(program));
+        EXPECT_TRUE(program.Running());
+        program.ChooseMenu(2);
+        EXPECT_EQ(program.WaitExit(5000), 0u);
+    }
+    apptest::RemoveTree(current);
+}
+
+TEST(MainLoop, test_countdown_ends_the_program_while_a_message_box_is_open) {
+    REQUIRE_RECORDER();
+    int traysBefore = apptest::TrayIconCount();
+    Program program;
+    ASSERT_TRUE(program.Start("change-user 2"));
+    program.ChooseMenu(7);
+    ASSERT_TRUE(apptest::WaitFor([&] { return program.FindTitled("Haftung") != nullptr; }, 3000));
+    // The box stays open; the countdown's end must still end the whole program cleanly.
+    ASSERT_GT(program.WaitForRecord(10000), 0);
+    EXPECT_EQ(program.WaitExit(8000), 0u);
+    std::vector<std::string> records = program.Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0], apptest::ExpectedCommand("rundll32.exe", "user32.dll,LockWorkStation"));
+    EXPECT_TRUE(apptest::WaitFor([&] { return apptest::TrayIconCount() == traysBefore; }, 3000))
+        << "the tray icon was left behind";
+}
