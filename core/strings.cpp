@@ -5,6 +5,7 @@
 // grown and freed by several threads, and a variable may be reassigned on another thread
 // than the one that first filled it.
 #include "core/strings.h"
+#include "core/tls.h"
 
 #include <cstring>
 
@@ -27,7 +28,11 @@ struct ScratchState {
 };
 
 HANDLE g_stringHeap = nullptr;
-thread_local ScratchState t_scratch = {nullptr, 0, 0, 0};
+
+void NTAPI FreeScratchState(void* value);
+
+// Each thread's ScratchState, freed with its block when the thread ends.
+ThreadSlot g_scratchSlot(FreeScratchState);
 
 // ---- Internal helpers ----------------------------------------------------------------
 
@@ -47,9 +52,39 @@ HANDLE StringHeap() {
     return created;
 }
 
+// Frees a thread's area and its state record (at thread end, or on request).
+void NTAPI FreeScratchState(void* value) {
+    ScratchState* s = static_cast<ScratchState*>(value);
+    if (s == nullptr)
+        return;
+    if (s->base != nullptr)
+        HeapFree(StringHeap(), 0, s->base);
+    HeapFree(StringHeap(), 0, s);
+}
+
+// The calling thread's state record, created on first use; null if no memory could be had.
+ScratchState* ThreadState() {
+    ScratchState* s = static_cast<ScratchState*>(g_scratchSlot.Get());
+    if (s != nullptr)
+        return s;
+    HANDLE heap = StringHeap();
+    if (heap == nullptr)
+        return nullptr;
+    s = static_cast<ScratchState*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, sizeof(ScratchState)));
+    if (s == nullptr)
+        return nullptr;
+    if (!g_scratchSlot.Set(s)) {
+        HeapFree(heap, 0, s);
+        return nullptr;
+    }
+    return s;
+}
+
 // The calling thread's area, created on first use; null if no memory could be had.
 ScratchState* Scratch() {
-    ScratchState* s = &t_scratch;
+    ScratchState* s = ThreadState();
+    if (s == nullptr)
+        return nullptr;
     if (s->base != nullptr)
         return s;
     HANDLE heap = StringHeap();
@@ -167,10 +202,11 @@ int32_t Scratch_Capacity(void) {
 
 // Frees the calling thread's area; a later use starts a new one.
 void Scratch_ReleaseThread(void) {
-    ScratchState* s = &t_scratch;
-    if (s->base != nullptr)
-        HeapFree(StringHeap(), 0, s->base);
-    *s = ScratchState{nullptr, 0, 0, 0};
+    ScratchState* s = static_cast<ScratchState*>(g_scratchSlot.Get());
+    if (s == nullptr)
+        return;
+    g_scratchSlot.Set(nullptr);
+    FreeScratchState(s);
 }
 
 // ---- Texts ---------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 
 #include "core/objtable.h"
 #include "core/strings.h"
+#include "core/tls.h"
 
 namespace {
 
@@ -39,7 +40,11 @@ CRITICAL_SECTION g_lock;
 volatile LONG g_lockState = 0; // 0 none, 1 being set up, 2 ready
 
 // The calling thread's own cancel event (null for threads not started by Thread_Start).
-thread_local HANDLE t_cancel = nullptr;
+ThreadSlot g_cancelSlot;
+
+HANDLE OwnCancelEvent() {
+    return static_cast<HANDLE>(g_cancelSlot.Get());
+}
 
 // ---- Internal helpers ----------------------------------------------------------------
 
@@ -102,8 +107,8 @@ ThreadRecord* FindRecord(int32_t number) {
 // points, where no toolkit lock is held.
 [[noreturn]] void LeaveThread() {
     Scratch_ReleaseThread();
-    HANDLE event = t_cancel;
-    t_cancel = nullptr;
+    HANDLE event = OwnCancelEvent();
+    g_cancelSlot.Set(nullptr);
     if (event != nullptr)
         CloseHandle(event);
     ExitThread(0);
@@ -135,15 +140,15 @@ DWORD WINAPI ThreadTrampoline(LPVOID parameter) {
     ThreadProcedure procedure = block->procedure;
     LPVOID argument = block->argument;
     bool abandon = block->abandon;
-    t_cancel = block->cancelEvent;
+    g_cancelSlot.Set(block->cancelEvent);
     HeapFree(Heap_List(), 0, block);
     if (abandon)
         LeaveThread();
     Thread_CheckCancel();
     DWORD result = procedure(argument);
     Scratch_ReleaseThread();
-    HANDLE event = t_cancel;
-    t_cancel = nullptr;
+    HANDLE event = OwnCancelEvent();
+    g_cancelSlot.Set(nullptr);
     if (event != nullptr)
         CloseHandle(event);
     return result;
@@ -277,7 +282,7 @@ int32_t Thread_RecordCount(void) {
 
 // Sleeps; a cancelled thread leaves instead.
 void Sleep_Ms(DWORD milliseconds) {
-    HANDLE event = t_cancel;
+    HANDLE event = OwnCancelEvent();
     if (event == nullptr) {
         Sleep(milliseconds);
         return;
@@ -296,11 +301,11 @@ void Thread_CheckCancel(void) {
 
 // True if the calling thread has been cancelled.
 bool Thread_IsCancelled(void) {
-    HANDLE event = t_cancel;
+    HANDLE event = OwnCancelEvent();
     return event != nullptr && WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
 }
 
 // The calling thread's cancel event, or null.
 HANDLE Thread_CancelEvent(void) {
-    return t_cancel;
+    return OwnCancelEvent();
 }

@@ -13,6 +13,7 @@
 
 #include "core/threads.h"
 #include "window/window.h"
+#include "core/tls.h"
 
 namespace {
 
@@ -36,11 +37,8 @@ void WINAPI FreeEventState(void* block) {
     HeapFree(heap, 0, state);
 }
 
-// Fiber-local slot of the per-thread state (allocated once, thread-safe).
-DWORD StateIndex() {
-    static const DWORD index = FlsAlloc(FreeEventState);
-    return index;
-}
+// Slot of the per-thread state; a thread's state is freed when the thread ends.
+ThreadSlot g_stateSlot(FreeEventState);
 
 // Fetches the next message, waiting for ever. On a thread that can be cancelled the wait
 // includes its cancel event, so that Thread_Terminate is not kept waiting by the loop.
@@ -179,11 +177,7 @@ HACCEL Win_AccelFor(HWND window) {
 
 // The calling thread's event state, created zero-filled on first use.
 EventState* Event_State() {
-    const DWORD index = StateIndex();
-    if (index == FLS_OUT_OF_INDEXES) {
-        return &g_fallbackState;
-    }
-    EventState* state = static_cast<EventState*>(FlsGetValue(index));
+    EventState* state = static_cast<EventState*>(g_stateSlot.Get());
     if (state != nullptr) {
         return state;
     }
@@ -191,7 +185,7 @@ EventState* Event_State() {
     if (state == nullptr) {
         return &g_fallbackState;
     }
-    if (!FlsSetValue(index, state)) {
+    if (!g_stateSlot.Set(state)) {
         HeapFree(GetProcessHeap(), 0, state);
         return &g_fallbackState;
     }

@@ -383,5 +383,23 @@ ObjId Win_NumberOf(HWND hwnd) {
 
 // "WindowClass_" and the number in signed decimal (pointer-sized for OBJ_ANY identifiers).
 void Win_ClassName(ObjId number, char* buf, size_t size) {
-    snprintf(buf, size, "WindowClass_%lld", static_cast<long long>(number));
+    // Formatted by hand: the C library's printf family would add tens of KiB to the program.
+    static const char prefix[] = "WindowClass_";
+    char digits[24];
+    int count = 0;
+    unsigned long long magnitude =
+        number < 0 ? 0ULL - static_cast<unsigned long long>(number) : static_cast<unsigned long long>(number);
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (number < 0)
+        digits[count++] = '-';
+    size_t at = 0;
+    for (size_t i = 0; prefix[i] != '\0' && at + 1 < size; ++i)
+        buf[at++] = prefix[i];
+    while (count > 0 && at + 1 < size)
+        buf[at++] = digits[--count];
+    if (size > 0)
+        buf[at] = '\0';
 }
