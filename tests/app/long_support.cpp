@@ -1,0 +1,155 @@
+// Helpers of the long-run reliability tests (see long_support.h).
+#include "long_support.h"
+
+#include <vector>
+
+namespace longrun {
+
+namespace {
+
+// One entry of the extended system handle table (SystemExtendedHandleInformation).
+struct HandleEntry {
+    PVOID object;
+    ULONG_PTR pid;
+    ULONG_PTR handle;
+    ULONG access;
+    USHORT creatorBackTrace;
+    USHORT type;
+    ULONG attributes;
+    ULONG reserved;
+};
+struct HandleTable {
+    ULONG_PTR count;
+    ULONG_PTR reserved;
+    HandleEntry entries[1];
+};
+constexpr ULONG kExtendedHandleInformation = 64;
+constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+typedef LONG(NTAPI* QuerySystemInformation)(ULONG, PVOID, ULONG, PULONG);
+
+} // namespace
+
+const char* const kKeywords[5] = {"end", "restart", "standby", "change-user", "end-user"};
+
+int HandleCount(DWORD pid) {
+    static auto query = reinterpret_cast<QuerySystemInformation>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (query == nullptr) {
+        return -1;
+    }
+    std::vector<char> buffer(1 << 20);
+    ULONG needed = 0;
+    LONG status = 0;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        status = query(kExtendedHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        if (status != kInfoLengthMismatch) {
+            break;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    if (status != 0) {
+        return -1;
+    }
+    const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
+    int count = 0;
+    for (ULONG_PTR i = 0; i < table->count; ++i) {
+        if (table->entries[i].pid == pid) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+Census Take(apptest::Program& program) {
+    Census census;
+    census.threads = program.ThreadCount();
+    census.handles = HandleCount(program.ProcessId());
+    census.banners = static_cast<int>(program.WindowsOfClass("WindowClass_1").size());
+    return census;
+}
+
+std::string BannerText(apptest::Program& program, HWND banner) {
+    HWND text = GetDlgItem(banner, 14);
+    return text == nullptr ? std::string() : program.TextOf(text);
+}
+
+std::string ParamOf(const std::string& line, int index) {
+    size_t p = 0;
+    int number = -1;
+    const size_t n = line.size();
+    while (p < n) {
+        while (p < n && line[p] == ' ') {
+            ++p;
+        }
+        size_t start = p;
+        size_t length = 0;
+        bool found = true;
+        if (p < n && line[p] == '"') {
+            start = ++p;
+            while (p < n && line[p] != '"') {
+                ++p;
+            }
+            length = p - start;
+            if (p < n) {
+                ++p; // the closing quote
+            }
+        } else if (p < n) {
+            while (p < n && line[p] != ' ') {
+                ++p;
+            }
+            length = p - start;
+            if (p < n) {
+                ++p; // the space that ended it
+            }
+        } else {
+            found = false;
+        }
+        if (number == index) {
+            return found ? line.substr(start, length) : std::string();
+        }
+        if (found) {
+            ++number;
+        }
+    }
+    return std::string();
+}
+
+int32_t ToInt(const std::string& text) {
+    size_t p = 0;
+    while (p < text.size() && (text[p] == ' ' || text[p] == '\t')) {
+        ++p;
+    }
+    bool negative = false;
+    if (p < text.size() && (text[p] == '-' || text[p] == '+')) {
+        negative = text[p] == '-';
+        ++p;
+    }
+    uint32_t value = 0;
+    while (p < text.size() && text[p] >= '0' && text[p] <= '9') {
+        value = value * 10u + static_cast<uint32_t>(text[p] - '0');
+        ++p;
+    }
+    if (negative) {
+        value = 0u - value;
+    }
+    return static_cast<int32_t>(value);
+}
+
+std::string TaskCommand(int task) {
+    switch (task) {
+        case 0:
+            return apptest::ExpectedCommand("shutdown.exe", "-s -f");
+        case 1:
+            return apptest::ExpectedCommand("shutdown.exe", "-r -f");
+        case 2:
+            return apptest::ExpectedCommand("rundll32.exe", "PowrProf.dll,SetSuspendState");
+        case 3:
+            return apptest::ExpectedCommand("rundll32.exe", "user32.dll,LockWorkStation");
+        case 4:
+            return apptest::ExpectedCommand("shutdown.exe", "-l -f");
+        default:
+            return std::string();
+    }
+}
+
+} // namespace longrun
