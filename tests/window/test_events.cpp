@@ -244,16 +244,21 @@ TEST_F(EventTest, test_control_events) {
     EXPECT_FALSE(Contains(codes, EVENT_CONTROL)) << Join(codes);
 }
 
+static int g_colourCounts[3];
+
+// Counts WM_SYSCOLORCHANGE per child id (a named function: lambdas are not stdcall on i686).
+static LRESULT CALLBACK ColourProbeProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_SYSCOLORCHANGE) {
+        g_colourCounts[GetWindowLongPtrA(h, GWLP_ID)] += 1;
+    }
+    return DefWindowProcA(h, m, w, l);
+}
+
 TEST_F(EventTest, test_syscolorchange_reaches_every_child) {
-    static int counts[3];
+    int* counts = g_colourCounts;
     counts[0] = counts[1] = counts[2] = 0;
     WNDCLASSA wc = {};
-    wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-        if (m == WM_SYSCOLORCHANGE) {
-            counts[GetWindowLongPtrA(h, GWLP_ID)] += 1;
-        }
-        return DefWindowProcA(h, m, w, l);
-    };
+    wc.lpfnWndProc = ColourProbeProc;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "TkColourProbe";
     RegisterClassA(&wc);

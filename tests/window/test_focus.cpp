@@ -118,18 +118,18 @@ TEST_F(FocusTest, test_mdi_child_is_the_root) {
     DestroyWindow(mdi);
 }
 
+// Steps the focus both ways on a thread without windows.
+static DWORD WINAPI StepWithoutActiveWindow(LPVOID) {
+    Win_FocusStep(0);
+    Win_FocusStep(1);
+    return 0;
+}
+
 TEST_F(FocusTest, test_no_active_window_does_nothing) {
     HWND a = Button(1, 10);
     SetFocus(a);
     // Another thread has no active window; a step there must not wander over the desktop.
-    HANDLE t = CreateThread(
-        nullptr, 0,
-        [](LPVOID) -> DWORD {
-            Win_FocusStep(0);
-            Win_FocusStep(1);
-            return 0;
-        },
-        nullptr, 0, nullptr);
+    HANDLE t = CreateThread(nullptr, 0, StepWithoutActiveWindow, nullptr, 0, nullptr);
     EXPECT_EQ(WaitForSingleObject(t, 5000), WAIT_OBJECT_0);
     CloseHandle(t);
     EXPECT_EQ(GetFocus(), a);
