@@ -90,12 +90,17 @@ void LoadImages() {
     }
 }
 
-// Runs the releases once; a second caller waits for the first to end the process.
+// Runs the releases once; a second caller waits for the first to end the process (in cancellable
+// sleeps, so that the first caller can still stop it).
 [[noreturn]] void ReleaseAndExit() {
     if (InterlockedCompareExchange(&g_app.ending, 1, 0) != 0) {
         for (;;) {
-            Sleep(INFINITE);
+            Sleep_Ms(kHandOverStepMs);
         }
+    }
+    // A countdown must not reach its final action while the program is being ended on purpose.
+    if (GetCurrentThreadId() == g_app.mainThreadId) {
+        Thread_Terminate(g_app.countdownThread);
     }
     Thread_ReleaseAll();
     Tray_ReleaseAll();
