@@ -140,29 +140,29 @@ constexpr std::array<StateSpec, 11> kInputControls = {{
 }};
 
 // Creates one control of the table.
-void CreateControl(const ControlSpec& spec) {
-    switch (spec.kind) {
+void CreateControl(const ControlSpec& entry) {
+    switch (entry.kind) {
         case Kind::Frame:
-            Ctl_Frame(spec.number, spec.x, spec.y, spec.width, spec.height, spec.text, spec.last);
+            Ctl_Frame(entry.number, entry.x, entry.y, entry.width, entry.height, entry.text, entry.last);
             break;
         case Kind::Image:
-            Ctl_Image(spec.number, spec.x, spec.y, spec.width, spec.height, Img_Handle(spec.image),
-                      spec.last);
+            Ctl_Image(entry.number, entry.x, entry.y, entry.width, entry.height, Img_Handle(entry.image),
+                      entry.last);
             break;
         case Kind::Text:
-            Ctl_Text(spec.number, spec.x, spec.y, spec.width, spec.height, spec.text, spec.last);
+            Ctl_Text(entry.number, entry.x, entry.y, entry.width, entry.height, entry.text, entry.last);
             break;
         case Kind::Combo:
-            Ctl_Combo(spec.number, spec.x, spec.y, spec.width, spec.height, spec.last);
+            Ctl_Combo(entry.number, entry.x, entry.y, entry.width, entry.height, entry.last);
             break;
         case Kind::Edit:
-            Ctl_Edit(spec.number, spec.x, spec.y, spec.width, spec.height, spec.text, spec.last);
+            Ctl_Edit(entry.number, entry.x, entry.y, entry.width, entry.height, entry.text, entry.last);
             break;
         case Kind::Button:
-            Ctl_Button(spec.number, spec.x, spec.y, spec.width, spec.height, spec.text, spec.last);
+            Ctl_Button(entry.number, entry.x, entry.y, entry.width, entry.height, entry.text, entry.last);
             break;
         case Kind::Check:
-            Ctl_Check(spec.number, spec.x, spec.y, spec.width, spec.height, spec.text, spec.last);
+            Ctl_Check(entry.number, entry.x, entry.y, entry.width, entry.height, entry.text, entry.last);
             break;
     }
 }
@@ -179,9 +179,9 @@ void BuildControls(HWND window) {
     if (Ctl_BeginList(window) == nullptr) {
         return;
     }
-    for (const ControlSpec& spec : kControls) {
-        CreateControl(spec);
-        if (spec.number == CTL_TASK_LIST) {
+    for (const ControlSpec& entry : kControls) {
+        CreateControl(entry);
+        if (entry.number == CTL_TASK_LIST) {
             FillTaskList();
         }
     }
@@ -210,9 +210,9 @@ void BuildMenus(HWND window) {
 }
 
 void SetMenuBitmaps() {
-    for (const BitmapSpec& spec : kMenuBitmaps) {
-        HBITMAP bitmap = reinterpret_cast<HBITMAP>(Img_Handle(spec.image));
-        SetMenuItemBitmaps(Menu_Handle(spec.menu), static_cast<UINT>(spec.item), MF_BYCOMMAND, bitmap,
+    for (const BitmapSpec& entry : kMenuBitmaps) {
+        HBITMAP bitmap = reinterpret_cast<HBITMAP>(Img_Handle(entry.image));
+        SetMenuItemBitmaps(Menu_Handle(entry.menu), static_cast<UINT>(entry.item), MF_BYCOMMAND, bitmap,
                            bitmap);
     }
 }
@@ -243,8 +243,8 @@ void MainWindow_Build(const char* trayTip) {
 
 // Running set: only "Abbrechen" responds. Idle set: everything but "Abbrechen".
 void MainWindow_SetRunning(bool running) {
-    for (const StateSpec& spec : kInputControls) {
-        bool enabled = running ? spec.enabledWhileRunning : !spec.enabledWhileRunning;
-        Ctl_Disable(spec.control, enabled ? 0 : 1);
+    for (const StateSpec& entry : kInputControls) {
+        bool enabled = running ? entry.enabledWhileRunning : !entry.enabledWhileRunning;
+        Ctl_Disable(entry.control, enabled ? 0 : 1);
     }
 }
