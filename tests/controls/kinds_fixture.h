@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/test_common.h"
 #include "controls/control.h"
 #include "controls/images.h"
 #include "controls/kinds.h"
@@ -40,11 +41,7 @@ inline void Kinds_InitToolkit() {
         return;
     }
     done = true;
-    Heap_CreateMain();
-    Str_Init();
-    List_Init();
-    Win_Init();
-    Ctl_Init();
+    TestToolkit_Init();
     Decoder_Reset();
     Img_Init();
 }
@@ -53,16 +50,11 @@ inline void Kinds_InitToolkit() {
 // events it produced, in order.
 inline std::vector<CtlEvent> Kinds_Pump(DWORD quietMs = 80, DWORD maxMs = 3000) {
     std::vector<CtlEvent> events;
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < maxMs) {
-        const int32_t code = Win_WaitEvent(static_cast<int32_t>(quietMs));
-        if (code == 0) {
-            break;
-        }
+    Test_DrainEvents(quietMs, maxMs, [&events](int32_t code) {
         if (code == EVENT_CONTROL) {
             events.push_back({Event_Control(), Event_Type()});
         }
-    }
+    });
     return events;
 }
 

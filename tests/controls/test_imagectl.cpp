@@ -1,6 +1,7 @@
 // Tests of the image control: natural size, painting, clearing, repaint on enabling, and
 // the mouse event sequences (click, double clicks, right clicks, drag start) as they come
 // out of the toolkit's event pump.
+#include "common/test_common.h"
 #include "kinds_fixture.h"
 
 #include <string.h>
@@ -50,13 +51,7 @@ COLORREF PrintedPixel(HWND control, int x, int y) {
 }
 
 std::string ExeDir() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    char* slash = strrchr(path, '\\');
-    if (slash != nullptr) {
-        *slash = 0;
-    }
-    return path;
+    return Test_ExeDir();
 }
 
 class ImageControl : public KindsTest {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/test_common.h"
 #include "controls/images.h"
 
 namespace {
@@ -159,13 +160,7 @@ bool IconAlive(HANDLE h) {
 }
 
 std::string ExeDir() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    char* slash = strrchr(path, '\\');
-    if (slash != nullptr) {
-        *slash = 0;
-    }
-    return path;
+    return Test_ExeDir();
 }
 
 class Images : public ::testing::Test {

@@ -12,18 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "common/test_common.h"
 #include "controls/images.h"
 
 namespace {
 
 std::string ExeDir() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    char* slash = strrchr(path, '\\');
-    if (slash != nullptr) {
-        *slash = 0;
-    }
-    return path;
+    return Test_ExeDir();
 }
 
 std::vector<uint8_t> ReadAll(const std::string& path) {

@@ -1,6 +1,8 @@
 // Helpers shared by the shell service tests.
 #include "shell/shell_support.h"
 
+#include "common/test_common.h"
+
 #include "core/objtable.h"
 #include "core/strings.h"
 #include "core/threads.h"
@@ -9,22 +11,11 @@
 namespace shelltest {
 
 void InitToolkit() {
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    Heap_CreateMain();
-    Str_Init();
-    List_Init();
-    Thread_Init();
-    Win_Init();
+    TestToolkit_Init();
 }
 
 std::string BinDir() {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
-    std::string dir(path, length);
-    return dir.substr(0, dir.find_last_of('\\') + 1);
+    return Test_ExeDir() + "\\";
 }
 
 std::string MakeTempDir(const char* tag) {

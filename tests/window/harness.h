@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/test_common.h"
 #include "controls/control.h"
 #include "core/objtable.h"
 #include "core/strings.h"
@@ -18,32 +19,13 @@
 
 // Initialises the toolkit modules the tests need, once per process.
 inline void Tk_Init() {
-    static bool done = false;
-    if (done) {
-        return;
-    }
-    done = true;
-    Heap_CreateMain();
-    Str_Init();
-    List_Init();
-    Thread_Init();
-    Win_Init();
-    Ctl_Init();
+    TestToolkit_Init();
 }
 
 // Calls Win_WaitEvent until no message arrives for quietMs (bounded by maxMs) and returns
 // every code it produced.
 inline std::vector<int32_t> Tk_Drain(DWORD quietMs = 60, DWORD maxMs = 3000) {
-    std::vector<int32_t> codes;
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < maxMs) {
-        const int32_t code = Win_WaitEvent(static_cast<int32_t>(quietMs));
-        if (code == 0) {
-            break;
-        }
-        codes.push_back(code);
-    }
-    return codes;
+    return Test_DrainEvents(quietMs, maxMs);
 }
 
 // Flushes the calling thread's queue (and its queued window events).
