@@ -158,6 +158,7 @@ TEST(Banner, test_new_banner_replaces_the_old_one_and_closing_a_banner_ends_its_
     // still open above the screen.
     ASSERT_TRUE(program.Click(13));
     ASSERT_TRUE(apptest::WaitFor([&] { return program.Enabled(12); }, 2000));
+    double startedAt = apptest::NowMs();
     ASSERT_TRUE(program.Click(12));
     HWND second = nullptr;
     ASSERT_TRUE(apptest::WaitFor(
@@ -172,6 +173,9 @@ TEST(Banner, test_new_banner_replaces_the_old_one_and_closing_a_banner_ends_its_
         },
         4000, 10))
         << "no new banner";
+    double appearedAfter = apptest::NowMs() - startedAt;
+    EXPECT_GE(appearedAfter, 900.0) << "the first warning comes after the first second";
+    EXPECT_LE(appearedAfter, 2500.0) << "the first warning comes after the first second";
     EXPECT_TRUE(apptest::WaitFor([&] { return !IsWindow(first); }, 3000)) << "the old banner was not closed";
     EXPECT_EQ(program.WindowsOfClass("WindowClass_1").size(), 1u) << "more than one banner window";
     EXPECT_TRUE(apptest::WaitFor([&] { return GetDlgItem(second, 14) != nullptr; }, 1000));
