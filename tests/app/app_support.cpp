@@ -348,14 +348,6 @@ std::vector<std::pair<HWND, std::string>> TrayIconTips() {
     return tips;
 }
 
-std::vector<std::string> TrayTips() {
-    std::vector<std::string> tips;
-    for (const auto& entry : TrayIconTips()) {
-        tips.push_back(entry.second);
-    }
-    return tips;
-}
-
 // ---- Waiting ----
 
 bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs, DWORD stepMs) {
@@ -465,19 +457,7 @@ bool Program::WaitReady() {
     // The tray icon and its tip come last before the command line is applied; the shell can take
     // seconds to show the first icon, and the main thread answers sent messages meanwhile.
     if (answered && expectTray_) {
-        std::string title = Inspect(Main()).title;
-        answered = WaitFor(
-            [&] {
-                for (const auto& entry : TrayIconTips()) {
-                    bool isNew = std::find(traysBefore_.begin(), traysBefore_.end(), entry.first) ==
-                                 traysBefore_.end();
-                    if (isNew && entry.second == title) {
-                        return true;
-                    }
-                }
-                return false;
-            },
-            kWindowWaitMs, 50);
+        answered = WaitFor([this] { return TrayIcon() != nullptr; }, kWindowWaitMs, 50);
     }
     // The command line is applied right after the tray tip; give the main thread a moment to do it
     // and reach its loop.
@@ -655,6 +635,27 @@ bool Program::Keys(const std::vector<WORD>& keys) {
         inputs.push_back(input);
     }
     return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
+}
+
+std::vector<HWND> Program::NewTrayIcons() {
+    std::vector<HWND> fresh;
+    for (HWND icon : TrayIcons()) {
+        if (std::find(traysBefore_.begin(), traysBefore_.end(), icon) == traysBefore_.end()) {
+            fresh.push_back(icon);
+        }
+    }
+    return fresh;
+}
+
+HWND Program::TrayIcon() {
+    std::string title = Inspect(Main()).title;
+    for (const auto& entry : TrayIconTips()) {
+        bool isNew = std::find(traysBefore_.begin(), traysBefore_.end(), entry.first) == traysBefore_.end();
+        if (isNew && !title.empty() && entry.second == title) {
+            return entry.first;
+        }
+    }
+    return nullptr;
 }
 
 bool Program::Running() {

@@ -34,10 +34,8 @@ void RemoveTree(const std::string& dir);
 // reason) when the final actions could reach a real tool.
 bool RecorderReady(std::string* why);
 
-// Tray icons shown in Wine's stand-alone tray (all programs), and the tips of its tools,
-// read from the tray's process.
+// Tray icons shown in Wine's stand-alone tray (of all programs).
 int TrayIconCount();
-std::vector<std::string> TrayTips();
 // The icon windows of the tray, and each icon window with its tip.
 std::vector<HWND> TrayIcons();
 std::vector<std::pair<HWND, std::string>> TrayIconTips();
@@ -123,6 +121,11 @@ class Program {
     void ChooseMenu(int item);                    // WM_COMMAND for a menu item
     void TrayCallback(LPARAM mouseMessage);       // MSG_TRAY_NOTIFY for tray icon 1
     bool Keys(const std::vector<WORD>& keys);     // SendInput: press in order, release reversed
+
+    // Tray icons that appeared since the start (gone again once the program has ended cleanly),
+    // and among them the one whose tip is the main window's title, or null.
+    std::vector<HWND> NewTrayIcons();
+    HWND TrayIcon();
 
     // Running state.
     bool Running();

@@ -2,7 +2,6 @@
 // their effects, the version text and a start from another current directory.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 
 #include "app_support.h"
 
@@ -64,7 +63,6 @@ constexpr ControlPlace kLayout[] = {
 
 TEST(Startup, test_no_parameters_opens_the_idle_main_window) {
     REQUIRE_RECORDER();
-    int traysBefore = apptest::TrayIconCount();
     Program program;
     ASSERT_TRUE(program.Start(""));
     HWND main = program.Main();
@@ -115,15 +113,8 @@ TEST(Startup, test_no_parameters_opens_the_idle_main_window) {
     EXPECT_EQ(program.Checked(18), BST_UNCHECKED);
     ExpectControlSet(program, false);
 
-    EXPECT_TRUE(apptest::WaitFor([&] { return apptest::TrayIconCount() == traysBefore + 1; }, 3000))
-        << "tray icon count " << apptest::TrayIconCount() << ", before " << traysBefore;
-    EXPECT_TRUE(apptest::WaitFor(
-        [&] {
-            std::vector<std::string> tips = apptest::TrayTips();
-            return std::find(tips.begin(), tips.end(), version) != tips.end();
-        },
-        3000))
-        << "no tray tip '" << version << "'";
+    EXPECT_TRUE(apptest::WaitFor([&] { return program.TrayIcon() != nullptr; }, 3000))
+        << "no tray icon with the tip '" << version << "'";
     EXPECT_TRUE(program.Records().empty());
 }
 
@@ -149,13 +140,12 @@ TEST(Startup, test_task_keyword_starts_the_countdown_at_once) {
 
 TEST(Startup, test_minimize_with_both_boxes_hides_the_window_to_the_tray) {
     REQUIRE_RECORDER();
-    int traysBefore = apptest::TrayIconCount();
     Program program;
     ASSERT_TRUE(program.Start("restart 600 minimize 1 1"));
     EXPECT_TRUE(apptest::WaitFor([&] { return HiddenInTray(program); }, 3000))
         << "visible " << apptest::Inspect(program.Main()).visible << ", minimised "
         << apptest::Inspect(program.Main()).minimized;
-    EXPECT_TRUE(apptest::WaitFor([&] { return apptest::TrayIconCount() == traysBefore + 1; }, 3000))
+    EXPECT_TRUE(apptest::WaitFor([&] { return program.TrayIcon() != nullptr; }, 3000))
         << "only the tray icon should remain";
     EXPECT_EQ(program.Selection(), 1);
     EXPECT_EQ(program.Text(9), "600");
@@ -165,7 +155,7 @@ TEST(Startup, test_minimize_with_both_boxes_hides_the_window_to_the_tray) {
     program.ChooseMenu(2);
     EXPECT_EQ(program.WaitExit(5000), 0u);
     EXPECT_TRUE(program.Records().empty());
-    EXPECT_TRUE(apptest::WaitFor([&] { return apptest::TrayIconCount() == traysBefore; }, 3000))
+    EXPECT_TRUE(apptest::WaitFor([&] { return program.NewTrayIcons().empty(); }, 3000))
         << "the tray icon outlived the program";
 }
 
@@ -210,7 +200,6 @@ TEST(Startup, test_unrecognised_parameters_only_hold_their_place) {
 TEST(Startup, test_start_from_another_directory_still_works) {
     REQUIRE_RECORDER();
     std::string elsewhere = apptest::MakeTempDir("cwd");
-    int traysBefore = apptest::TrayIconCount();
     {
         Program program;
         apptest::Layout layout;
@@ -218,7 +207,7 @@ TEST(Startup, test_start_from_another_directory_still_works) {
         ASSERT_TRUE(program.Start("", layout));
         EXPECT_EQ(apptest::Inspect(program.Main()).title, "Nachtriegel 0.-1");
         Sleep(500);
-        EXPECT_EQ(apptest::TrayIconCount(), traysBefore) << "no tray icon without its image";
+        EXPECT_TRUE(program.NewTrayIcons().empty()) << "no tray icon without its image";
         RECT image = program.ControlRect(2);
         EXPECT_EQ(image.right - image.left, 0) << "a missing image leaves its control 0 x 0";
         // Still works: the tool is found in the system directory, not the current one.
