@@ -3,6 +3,7 @@
 #include "app/banner.h"
 
 #include "app/countdown.h"
+#include "app/mainwindow.h"
 #include "app/startup.h"
 #include "app/tasks.h"
 #include "controls/control.h"
@@ -15,13 +16,9 @@
 
 namespace {
 
-// Numbers on the main window and of the banner.
-constexpr ObjId kMainWindow = 0;
+// The banner window and its text.
 constexpr ObjId kBannerWindow = 1;
 constexpr ObjId kBannerText = 14;
-constexpr ObjId kTaskList = 7;
-constexpr ObjId kBannerBox = 17;
-constexpr ObjId kToneBox = 18;
 
 // The warning tone.
 constexpr DWORD kToneHz = 1000;
@@ -80,7 +77,7 @@ bool SlideTo(HWND banner, int32_t y) {
 
 // Creates the banner's sentence for the selected task, when the task is a known one.
 void CreateBannerText(int32_t elapsed) {
-    int32_t kind = static_cast<int32_t>(Ctl_GetState(kTaskList));
+    int32_t kind = static_cast<int32_t>(Ctl_GetState(CTL_TASK_LIST));
     if (Task_Row(kind) == nullptr) {
         return;
     }
@@ -116,15 +113,15 @@ bool Banner_Sentence(int32_t kind, int32_t minutes, int32_t target) {
 // until the banner is closed.
 DWORD WINAPI ShowWarning(LPVOID elapsedArgument) {
     int32_t elapsed = static_cast<int32_t>(reinterpret_cast<intptr_t>(elapsedArgument));
-    if (Ctl_GetState(kToneBox) == 1) {
+    if (Ctl_GetState(CTL_TONE_BOX) == 1) {
         Beep(kToneHz, kToneMs);
     }
-    if (Ctl_GetState(kBannerBox) != 1 || App_Ending()) {
+    if (Ctl_GetState(CTL_BANNER_BOX) != 1 || App_Ending()) {
         return 0;
     }
     RetireEarlierBanner();
     if (Win_Open(kBannerWindow, 0, BANNER_HIDDEN_Y, Desk_Width(0), BANNER_HEIGHT, "Warnmeldung", kBannerFlags,
-                 Win_Handle(kMainWindow)) == 0) {
+                 Win_Handle(MAIN_WINDOW)) == 0) {
         return 0;
     }
     HWND banner = Win_Handle(kBannerWindow);

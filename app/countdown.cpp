@@ -17,8 +17,6 @@ namespace {
 constexpr DWORD kStepMs = 1000;
 // A warning is started at every step whose counter is a multiple of this.
 constexpr int32_t kStepsPerWarning = 60;
-// The time field on the main window.
-constexpr ObjId kTimeField = 9;
 
 } // namespace
 
@@ -27,7 +25,7 @@ constexpr ObjId kTimeField = 9;
 // The field is read afresh at every step, so the value in force is always the one shown.
 int32_t Countdown_ReadLimit() {
     ScratchFrame frame;
-    Ctl_GetText(kTimeField, frame.Start());
+    Ctl_GetText(CTL_TIME_FIELD, frame.Start());
     return Str_ToInt(Scratch_Ptr(frame.Start()));
 }
 

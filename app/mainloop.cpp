@@ -37,6 +37,7 @@ void AnswerTrayClick() {
     }
 }
 
+// The action of a menu item or its shortcut.
 void RunMenuItem(ObjId item) {
     switch (item) {
         case ITEM_QUIT:
@@ -59,6 +60,7 @@ void RunMenuItem(ObjId item) {
     }
 }
 
+// "Starten" and "Abbrechen"; other controls report nothing the loop acts on.
 void RunButton(ObjId control) {
     switch (control) {
         case CTL_START_BUTTON:

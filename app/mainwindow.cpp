@@ -175,6 +175,7 @@ void FillTaskList() {
     Ctl_SetState(CTL_TASK_LIST, TASK_END);
 }
 
+// Controls 1 to 13 and 15 to 18; none at all when the window cannot take controls.
 void BuildControls(HWND window) {
     if (Ctl_BeginList(window) == nullptr) {
         return;
@@ -198,6 +199,7 @@ template <size_t N> void AddMenuEntries(const std::array<MenuEntry, N>& entries)
     }
 }
 
+// Menu bar 0 and the tray's pop-up menu 1.
 void BuildMenus(HWND window) {
     if (Menu_Create(MAIN_MENU_BAR, window) != 0) {
         AddMenuEntries(kMenuBar);
@@ -209,6 +211,7 @@ void BuildMenus(HWND window) {
     Menu_DisableItem(MAIN_MENU_BAR, ITEM_SETTINGS, 1);
 }
 
+// A bitmap on every menu item, the same for its checked and unchecked state.
 void SetMenuBitmaps() {
     for (const BitmapSpec& entry : kMenuBitmaps) {
         HBITMAP bitmap = reinterpret_cast<HBITMAP>(Img_Handle(entry.image));

@@ -54,6 +54,7 @@ LRESULT CALLBACK MainWindowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     }
 }
 
+// Puts MainWindowHook in front of window 0's procedure.
 void HookMainWindow() {
     HWND window = Win_Handle(MAIN_WINDOW);
     g_app.mainWindowProc = reinterpret_cast<WNDPROC>(
@@ -76,6 +77,7 @@ void InitToolkit() {
     Thread_Init();
 }
 
+// The five command-line parameters, read once.
 void ReadParameters() {
     for (int32_t n = 0; n < APP_PARAM_COUNT; ++n) {
         int32_t start = Scratch_Pos();
@@ -84,6 +86,7 @@ void ReadParameters() {
     }
 }
 
+// Images 1 to 10; a missing file leaves its number empty.
 void LoadImages() {
     for (size_t i = 0; i < kImageFiles.size(); ++i) {
         Img_Load(static_cast<ObjId>(i + 1), kImageFiles[i], 0);
@@ -115,6 +118,7 @@ void LoadImages() {
 
 // ---- Public functions ----
 
+// "Nachtriegel 0." and the size of the program's file in the current directory.
 void App_VersionText(int32_t target) {
     Scratch_SetPos(target);
     Str_Concat("Nachtriegel 0.");
@@ -144,10 +148,12 @@ void App_ApplyCommandLine() {
     }
 }
 
+// Whether ProgramEnd has begun.
 bool App_Ending() {
     return g_app.ending != 0;
 }
 
+// Start-up in its fixed order, then the main loop; every path ends in ProgramEnd.
 void App_Main() {
     Mem_Zero(&g_app, sizeof g_app);
     g_app.instance = GetModuleHandleA(nullptr);

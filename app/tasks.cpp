@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "app/mainwindow.h"
 #include "app/startup.h"
 #include "controls/control.h"
 #include "core/strings.h"
@@ -14,9 +15,6 @@ namespace {
 // The end signal: rising tones of 100 ms each, lowest first.
 constexpr std::array<DWORD, 5> kEndTones = {1000, 1500, 2000, 2500, 3000};
 constexpr DWORD kEndToneMs = 100;
-
-// The task list on the main window.
-constexpr ObjId kTaskList = 7;
 
 } // namespace
 
@@ -68,7 +66,7 @@ void FinalAction() {
     for (DWORD frequency : kEndTones) {
         Beep(frequency, kEndToneMs);
     }
-    int32_t kind = static_cast<int32_t>(Ctl_GetState(kTaskList));
+    int32_t kind = static_cast<int32_t>(Ctl_GetState(CTL_TASK_LIST));
     const TaskRow* row = Task_Row(kind);
     if (row != nullptr) {
         int32_t start = Scratch_Pos();
