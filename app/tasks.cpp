@@ -59,11 +59,11 @@ bool Task_ToolPath(int32_t kind, int32_t target) {
     return true;
 }
 
-// Tones, tool, end. Cancellation is checked before the tones and right before the tool starts:
+// Tones, tool, end. Cancellation is checked before each tone and right before the tool starts:
 // "Abbrechen" must never be followed by a tone or a command.
 void FinalAction() {
-    Thread_CheckCancel();
     for (DWORD frequency : kEndTones) {
+        Thread_CheckCancel(); // a cancel during the tones silences the rest
         Beep(frequency, kEndToneMs);
     }
     int32_t kind = static_cast<int32_t>(Ctl_GetState(CTL_TASK_LIST));
