@@ -81,7 +81,9 @@ void RunButton(ObjId control) {
 // One pass: hide when minimised, last pass's tray click, wait, menu, buttons, close.
 void MainLoop_Run() {
     do {
-        if (Win_GetState(MAIN_WINDOW) == WIN_STATE_MINIMIZED) {
+        // Hidden, the window comes back only through the tray icon; without one (its image
+        // could not be loaded) it stays minimised on the task bar instead of being lost.
+        if (Win_GetState(MAIN_WINDOW) == WIN_STATE_MINIMIZED && g_app.hasTrayIcon) {
             Win_Hide(MAIN_WINDOW, 1);
         }
         if (g_app.currentEvent == EVENT_TRAY) {

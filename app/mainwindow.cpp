@@ -1,5 +1,6 @@
 // Builds the main window and switches its input controls between the running and idle sets.
 #include "app/mainwindow.h"
+#include "app/startup.h"
 
 #include <windows.h>
 
@@ -240,7 +241,8 @@ void MainWindow_Build(const char* trayTip) {
         Shortcut_Add(MAIN_WINDOW, shortcut.key, shortcut.item);
     }
     SetMenuBitmaps();
-    Tray_Add(MAIN_TRAY_ICON, window, reinterpret_cast<HICON>(Img_Handle(kTrayImage)));
+    g_app.hasTrayIcon =
+        Tray_Add(MAIN_TRAY_ICON, window, reinterpret_cast<HICON>(Img_Handle(kTrayImage))) != 0 ? 1 : 0;
     Tray_SetTip(MAIN_TRAY_ICON, trayTip);
 }
 

@@ -23,6 +23,7 @@ struct AppState {
     DWORD mainThreadId;           // the thread that owns window 0 and runs the main loop
     WNDPROC mainWindowProc;       // window 0's procedure before the application's hook
     volatile LONG ending;         // set once ProgramEnd has begun
+    int32_t hasTrayIcon;          // 1 once the tray icon is shown: only then may the window hide
 };
 
 extern AppState g_app;

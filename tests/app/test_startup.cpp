@@ -2,7 +2,6 @@
 // their effects, the version text and a start from another current directory.
 #include <gtest/gtest.h>
 
-
 #include "app_support.h"
 
 using apptest::Program;
@@ -227,6 +226,20 @@ TEST(Startup, test_start_from_another_directory_still_works) {
         layout.currentDir = elsewhere;
         ASSERT_TRUE(program.Start("", layout));
         EXPECT_EQ(apptest::Inspect(program.Main()).title, "Nachtriegel 0.4321");
+    }
+    {
+        // Without a tray icon "minimize" must not hide the window for good: it stays minimised
+        // (on the task bar), from where the user can bring it back.
+        Program program;
+        apptest::Layout layout;
+        layout.currentDir = elsewhere;
+        ASSERT_TRUE(program.Start("x 60 minimize", layout));
+        EXPECT_TRUE(apptest::WaitFor([&] { return apptest::Inspect(program.Main()).minimized; }, 3000))
+            << "expected the window minimised";
+        Sleep(500); // a main-loop pass that would hide it has run by now
+        apptest::WindowInfo info = apptest::Inspect(program.Main());
+        EXPECT_TRUE(info.visible) << "expected visible (minimised), got hidden without a tray icon";
+        EXPECT_TRUE(info.minimized);
     }
     apptest::RemoveTree(elsewhere);
 }
