@@ -28,6 +28,7 @@ constexpr int32_t ID_TASKS = 7;
 constexpr int32_t ID_TIME = 9;
 constexpr int32_t ID_START = 12;
 constexpr int32_t ID_BANNER_BOX = 17;
+constexpr int32_t ID_LAST_CONTROL = 18;
 constexpr DWORD WINDOW_TIMEOUT_MS = 15000;
 
 // A started program and what the driver found out about it.
@@ -223,24 +224,25 @@ bool Target_Start(Target* target, const char* exePath, const char* args) {
     return true;
 }
 
-// Waits until the program is idle and its main window visible; returns the time since process creation
-// in ms, or -1.
+// Waits until the program's main window is visible with all its controls and its thread is idle in
+// its message loop (it answers a sent message); returns the time since process creation in ms, or -1.
+// WaitForInputIdle alone is not enough under Wine, which reports idle before the window exists.
 double Target_WaitWindow(Target* target) {
-    const DWORD idle = WaitForInputIdle(target->pi.hProcess, WINDOW_TIMEOUT_MS);
-    if (getenv("DRIVER_DEBUG") != nullptr) {
-        fprintf(stderr, "driver: input idle after %.1f ms (result %lu)\n", Now_Ms() - target->startMs, idle);
-    }
+    WaitForInputIdle(target->pi.hProcess, WINDOW_TIMEOUT_MS);
     const double deadline = Now_Ms() + WINDOW_TIMEOUT_MS;
     while (Now_Ms() < deadline) {
         target->main = Target_FindWindow(target->pi.dwProcessId, false, nullptr);
-        if (target->main != nullptr) {
-            return Now_Ms() - target->startMs;
+        if (target->main != nullptr && GetDlgItem(target->main, ID_LAST_CONTROL) != nullptr) {
+            DWORD_PTR result = 0;
+            if (SendMessageTimeoutA(target->main, WM_NULL, 0, 0, SMTO_NORMAL, WINDOW_TIMEOUT_MS, &result)) {
+                return Now_Ms() - target->startMs;
+            }
         }
         if (WaitForSingleObject(target->pi.hProcess, 1) == WAIT_OBJECT_0) {
             break;
         }
     }
-    fprintf(stderr, "driver: no visible main window of %s\n", target->exe);
+    fprintf(stderr, "driver: no visible, idle main window of %s\n", target->exe);
     return -1;
 }
 

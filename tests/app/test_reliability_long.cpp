@@ -1,13 +1,18 @@
-// Long run: bad inputs must end harmlessly — 200 random command lines (quotes, tabs, long texts,
-// bytes of 128 and above, huge numbers), broken image files (empty, truncated, "BM" with garbage,
-// an icon header with garbage, a directory in a file's place), and Nachtriegel.exe missing or a
-// directory. The program must open its window as the rules say, stay responsive, start at most its
-// task's own command, and end with exit code 0.
+// Long-run reliability of the real program. A ten-minute countdown with both warning boxes runs
+// beside all the other tests of this file (it spends its time asleep) and is watched by a thread of
+// its own; the last test waits for its end and judges it: a banner a minute with the right minutes,
+// at most one banner window, thread and handle counts that do not grow, then the restart command.
+// Meanwhile: a thousand "Starten"/"Abbrechen" cycles at random moments, 200 random command lines,
+// damaged image files, and a missing program file — all must end harmlessly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <random>
+#include <thread>
 
 #include "app_support.h"
 #include "long_support.h"
@@ -15,6 +20,170 @@
 using apptest::Program;
 
 namespace {
+
+// ---- The ten-minute countdown, watched from its own thread ----
+
+constexpr int kMinutes = 10;
+constexpr int kTaskRestart = 1;
+// Each step sleeps 1000 ms plus its own run time; over ten minutes that adds up a little.
+constexpr double kSlackMs = 6000;
+
+std::string RestartSentence(int minutes) {
+    return "Hinweis: Der Computer wird in " + std::to_string(minutes) + " Minute(n) neu gestartet";
+}
+
+struct SeenBanner {
+    HWND window;
+    double atMs; // since "Starten", when its sentence was first seen
+    std::string text;
+};
+
+// What the watcher saw of the countdown.
+struct Observation {
+    std::string setupError;
+    longrun::Census idle;
+    std::vector<SeenBanner> banners;
+    std::vector<longrun::Census> afterSlides; // taken 6 s after each banner appeared
+    int mostBannerWindows = 0;
+    DWORD exitCode = STILL_ACTIVE;
+    double endedAtMs = -1;
+    std::vector<std::string> records;
+};
+
+class CountdownWatch {
+  public:
+    // Starts the program once, on the test thread (so it gets its own record file before any other
+    // program of this file is started), and the watcher thread that drives and observes it.
+    void Start() {
+        if (started_) {
+            return;
+        }
+        started_ = true;
+        program_ = std::make_unique<Program>();
+        if (!program_->Start("")) {
+            seen_.setupError = "the program did not start";
+            return;
+        }
+        watcher_ = std::thread([this] { Watch(); });
+    }
+
+    // Waits for the watcher, which ends with the program (or its own deadline).
+    const Observation& Finish() {
+        if (watcher_.joinable()) {
+            watcher_.join();
+        }
+        return seen_;
+    }
+
+    // Stops watching and ends the program (when the last test did not run).
+    void Abandon() {
+        stop_ = true;
+        Finish();
+        program_.reset();
+    }
+
+  private:
+    void Watch() {
+        Program& program = *program_;
+        program.Select(kTaskRestart);
+        program.SetText(9, std::to_string(kMinutes * 60));
+        program.Click(17);
+        program.Click(18);
+        if (program.Checked(17) != BST_CHECKED || program.Checked(18) != BST_CHECKED) {
+            seen_.setupError = "the warning boxes could not be checked";
+            return;
+        }
+        seen_.idle = longrun::Take(program);
+        const double started = apptest::NowMs();
+        program.Click(12);
+        if (!apptest::WaitFor([&] { return program.Enabled(13); }, 3000)) {
+            seen_.setupError = "the countdown did not start";
+            return;
+        }
+        // A banner is new when its window is new or its window shows another sentence.
+        std::vector<std::pair<HWND, std::string>> shown;
+        const double deadline = started + (kMinutes * 60 + 1) * 1000.0 + 30000;
+        while (!stop_ && program.Running() && apptest::NowMs() < deadline) {
+            std::vector<HWND> windows = program.WindowsOfClass("WindowClass_1");
+            seen_.mostBannerWindows = std::max(seen_.mostBannerWindows, static_cast<int>(windows.size()));
+            for (HWND window : windows) {
+                std::string text = longrun::BannerText(program, window);
+                if (text.empty() || text[0] == '<') {
+                    continue; // its sentence is not made yet, or the window has just gone
+                }
+                auto it =
+                    std::find_if(shown.begin(), shown.end(),
+                                 [&](const std::pair<HWND, std::string>& s) { return s.first == window; });
+                if (it == shown.end() || it->second != text) {
+                    if (it == shown.end()) {
+                        shown.emplace_back(window, text);
+                    } else {
+                        it->second = text;
+                    }
+                    seen_.banners.push_back({window, apptest::NowMs() - started, text});
+                }
+            }
+            if (!seen_.banners.empty() && seen_.afterSlides.size() < seen_.banners.size() &&
+                apptest::NowMs() - started - seen_.banners.back().atMs > 6000) {
+                seen_.afterSlides.push_back(longrun::Take(program));
+            }
+            // The last warning is started in the same step as the final action: look closely then.
+            const bool nearEnd = apptest::NowMs() - started > (kMinutes * 60 - 3) * 1000.0;
+            Sleep(nearEnd ? 1 : 100);
+        }
+        seen_.exitCode = program.WaitExit(stop_ ? 0 : 10000);
+        seen_.endedAtMs = apptest::NowMs() - started;
+        // The started command reaches its recorder a moment after the program has ended.
+        apptest::WaitFor([&] { return !program.Records().empty(); }, stop_ ? 0 : 3000);
+        seen_.records = program.Records();
+    }
+
+    std::unique_ptr<Program> program_;
+    std::thread watcher_;
+    std::atomic<bool> stop_{false};
+    bool started_ = false;
+    Observation seen_;
+};
+
+// The one watch of this test program; ended at exit if the last test did not wait for it.
+CountdownWatch& TenMinuteCountdown() {
+    static CountdownWatch* watch = new CountdownWatch;
+    static const bool registered = std::atexit([] { TenMinuteCountdown().Abandon(); }) == 0;
+    (void)registered;
+    return *watch;
+}
+
+// ---- Start/cancel cycles ----
+
+constexpr int kCycles = 1000;
+constexpr int kInputControls[] = {3, 6, 7, 8, 9, 10, 11, 12, 17, 18};
+constexpr int kCancel = 13;
+
+// True when the controls show the idle set: inputs enabled, "Abbrechen" disabled.
+bool IdleSet(Program& program) {
+    for (int number : kInputControls) {
+        if (!program.Enabled(number)) {
+            return false;
+        }
+    }
+    return !program.Enabled(kCancel);
+}
+
+// How long to let the countdown run before "Abbrechen": mostly within the first step's sleep, some
+// across the rest of it, and some around the first warning (started right after the first second).
+DWORD RandomDelay(std::mt19937& random) {
+    std::uniform_int_distribution<int> kind(0, 99);
+    const int k = kind(random);
+    if (k < 88) {
+        return std::uniform_int_distribution<DWORD>(0, 40)(random);
+    }
+    if (k < 95) {
+        return std::uniform_int_distribution<DWORD>(41, 940)(random);
+    }
+    return std::uniform_int_distribution<DWORD>(941, 1100)(random);
+}
+
+// ---- Bad inputs ----
 
 constexpr int kLines = 200;
 constexpr int kAtOnce = 4; // programs run side by side to keep the test short
@@ -311,8 +480,68 @@ SIZE ControlSize(Program& program, int number) {
 
 } // namespace
 
-TEST(BadInputsLong, test_random_command_lines_follow_the_rules_and_end_harmlessly) {
+TEST(ReliabilityLong, test_thousand_start_cancel_cycles_start_nothing_and_leave_nothing_behind) {
     REQUIRE_RECORDER();
+    TenMinuteCountdown().Start();
+    Program program;
+    ASSERT_TRUE(program.Start(""));
+    program.SetText(9, "600");
+    ASSERT_TRUE(program.Click(17));
+    ASSERT_TRUE(program.Click(18));
+    longrun::Census idle = longrun::Take(program);
+    ASSERT_GT(idle.threads, 0);
+    ASSERT_GT(idle.handles, 0);
+
+    const unsigned seed = 20240611u;
+    std::mt19937 random(seed);
+    longrun::Census atHundred;
+    int nearWarning = 0;
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        ASSERT_TRUE(program.Click(12)) << "cycle " << cycle << ": Starten did not answer";
+        ASSERT_TRUE(apptest::WaitFor([&] { return program.Enabled(kCancel); }, 3000, 1))
+            << "cycle " << cycle << ": the running set did not come";
+        const DWORD delay = RandomDelay(random);
+        nearWarning += delay > 940 ? 1 : 0;
+        Sleep(delay);
+        ASSERT_TRUE(program.Click(kCancel)) << "cycle " << cycle << ": Abbrechen did not answer";
+        ASSERT_TRUE(apptest::WaitFor([&] { return IdleSet(program); }, 3000, 1))
+            << "cycle " << cycle << " (cancel after " << delay << " ms): the idle set did not come back";
+        ASSERT_TRUE(program.Records().empty()) << "cycle " << cycle << ": a command was started";
+        ASSERT_TRUE(program.Running()) << "cycle " << cycle << ": the program ended";
+        if (cycle == 99) {
+            Sleep(4500); // let a banner that is on its way finish its slide
+            atHundred = longrun::Take(program);
+        }
+    }
+    // Banners started by late cancels finish their slides; then count what is left.
+    Sleep(4500);
+    longrun::Census end = longrun::Take(program);
+    std::printf("seed %u, %d cancels near the first warning; idle %d handles/%d threads, after 100 cycles "
+                "%d/%d, after %d cycles %d/%d, banner windows %d\n",
+                seed, nearWarning, idle.handles, idle.threads, atHundred.handles, atHundred.threads, kCycles,
+                end.handles, end.threads, end.banners);
+    EXPECT_GT(nearWarning, 0) << "no cancel came near the first warning";
+    EXPECT_TRUE(program.Records().empty());
+    EXPECT_TRUE(IdleSet(program));
+    EXPECT_LE(end.banners, 1) << "banner windows piled up";
+    // At most one banner thread (waiting with its banner) beyond the idle program's threads.
+    EXPECT_LE(end.threads, idle.threads + 1)
+        << "expected at most " << idle.threads + 1 << " threads, got " << end.threads;
+    EXPECT_LE(end.threads, atHundred.threads) << "threads grew between cycle 100 and the end";
+    EXPECT_LE(end.handles, atHundred.handles + 4)
+        << "handles grew from " << atHundred.handles << " after 100 cycles to " << end.handles;
+
+    // Still the same program: a last start runs, Esc's menu item ends it with exit code 0.
+    ASSERT_TRUE(program.Click(12));
+    EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(kCancel); }, 3000));
+    program.ChooseMenu(2);
+    EXPECT_EQ(program.WaitExit(5000), 0u);
+    EXPECT_TRUE(program.Records().empty()) << "the task ran although the program was ended";
+}
+
+TEST(ReliabilityLong, test_random_command_lines_follow_the_rules_and_end_harmlessly) {
+    REQUIRE_RECORDER();
+    TenMinuteCountdown().Start();
     const unsigned seed = 4711u;
     std::mt19937 random(seed);
     std::printf("seed %u, active code page %u\n", seed, GetACP());
@@ -349,8 +578,9 @@ TEST(BadInputsLong, test_random_command_lines_follow_the_rules_and_end_harmlessl
     EXPECT_GT(countdowns, 20) << "too few lines began with a task keyword to test the countdown's start";
 }
 
-TEST(BadInputsLong, test_damaged_image_files_leave_their_places_empty) {
+TEST(ReliabilityLong, test_damaged_image_files_leave_their_places_empty) {
     REQUIRE_RECORDER();
+    TenMinuteCountdown().Start();
     for (Damage damage :
          {Damage::Empty, Damage::Truncated, Damage::BitmapGarbage, Damage::IconGarbage, Damage::Directory}) {
         const std::string dir = DamagedFolder(damage);
@@ -398,8 +628,9 @@ TEST(BadInputsLong, test_damaged_image_files_leave_their_places_empty) {
     }
 }
 
-TEST(BadInputsLong, test_program_file_missing_or_a_directory_shows_in_the_version_only) {
+TEST(ReliabilityLong, test_program_file_missing_or_a_directory_shows_in_the_version_only) {
     REQUIRE_RECORDER();
+    TenMinuteCountdown().Start();
     struct Case {
         const char* name;
         bool directory;
@@ -431,4 +662,60 @@ TEST(BadInputsLong, test_program_file_missing_or_a_directory_shows_in_the_versio
         EXPECT_TRUE(program.Records().empty());
         apptest::RemoveTree(dir);
     }
+}
+
+TEST(ReliabilityLong, test_ten_minute_countdown_warns_every_minute_then_restarts) {
+    REQUIRE_RECORDER();
+    TenMinuteCountdown().Start();
+    const Observation& seen = TenMinuteCountdown().Finish();
+    ASSERT_TRUE(seen.setupError.empty()) << seen.setupError;
+    std::string trail;
+    for (const SeenBanner& banner : seen.banners) {
+        char line[160];
+        std::snprintf(line, sizeof line, "  %8.0f ms  %s\n", banner.atMs, banner.text.c_str());
+        trail += line;
+    }
+    std::printf("banners seen:\n%s", trail.c_str());
+
+    // The end: the restart command, once, and exit code 0.
+    EXPECT_EQ(seen.exitCode, 0u) << "the program did not end after the countdown";
+    EXPECT_NEAR(seen.endedAtMs, (kMinutes * 60 + 1) * 1000.0, kSlackMs + 2000) << "time of the final action";
+    ASSERT_EQ(seen.records.size(), 1u) << "expected one started command";
+    EXPECT_EQ(seen.records[0], longrun::TaskCommand(kTaskRestart));
+
+    // One banner a minute, 10 down to 0 minutes, the first one second after "Starten". The last one
+    // (0 minutes) is started in the very step that runs the final action; under Wine the closing tones
+    // take no time, so the program ends before that banner can open. It may be missing then, but only
+    // because the end came at its moment (checked above).
+    ASSERT_GE(seen.banners.size(), static_cast<size_t>(kMinutes)) << "expected one banner a minute:\n"
+                                                                  << trail;
+    ASSERT_LE(seen.banners.size(), static_cast<size_t>(kMinutes + 1)) << "more banners than minutes:\n"
+                                                                      << trail;
+    for (size_t i = 0; i < seen.banners.size(); ++i) {
+        EXPECT_EQ(seen.banners[i].text, RestartSentence(kMinutes - static_cast<int>(i))) << "banner " << i;
+        EXPECT_NEAR(seen.banners[i].atMs, 1000.0 + 60000.0 * static_cast<double>(i), kSlackMs)
+            << "time of banner " << i;
+    }
+
+    // What the banners leave behind: at most one banner window at any moment, and afterwards at most
+    // the countdown thread and one waiting banner thread beyond the threads of the idle program.
+    EXPECT_LE(seen.mostBannerWindows, 1) << "old banners stayed open";
+    ASSERT_EQ(seen.afterSlides.size(), seen.banners.size());
+    std::string counts;
+    for (size_t i = 0; i < seen.afterSlides.size(); ++i) {
+        const longrun::Census& census = seen.afterSlides[i];
+        counts += std::to_string(census.handles) + "/" + std::to_string(census.threads) + " ";
+        EXPECT_LE(census.banners, 1) << "after banner " << i;
+        EXPECT_LE(census.threads, seen.idle.threads + 2)
+            << "after banner " << i << ": expected at most " << seen.idle.threads + 2 << " threads, got "
+            << census.threads;
+    }
+    std::printf("idle: %d handles, %d threads; after each banner (handles/threads): %s\n", seen.idle.handles,
+                seen.idle.threads, counts.c_str());
+    // Counts do not grow from minute to minute (the first banner is the first of its kind).
+    const longrun::Census& second = seen.afterSlides[1];
+    const longrun::Census& last = seen.afterSlides.back();
+    EXPECT_LE(last.threads, second.threads) << "threads grew from minute 2 to the end";
+    EXPECT_LE(last.handles, second.handles + 2)
+        << "handles grew from " << second.handles << " (minute 2) to " << last.handles;
 }
