@@ -1,7 +1,7 @@
 // Tests of the image control: natural size, painting, clearing, repaint on enabling, and
 // the mouse event sequences (click, double clicks, right clicks, drag start) as they come
 // out of the toolkit's event pump.
-#include "common/test_common.h"
+#include "common/harness_common.h"
 #include "kinds_fixture.h"
 
 #include <string.h>

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "common/test_common.h"
+#include "common/harness_common.h"
 #include "controls/images.h"
 
 namespace {

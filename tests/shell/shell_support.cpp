@@ -1,7 +1,7 @@
 // Helpers shared by the shell service tests.
 #include "shell/shell_support.h"
 
-#include "common/test_common.h"
+#include "common/harness_common.h"
 
 #include "core/objtable.h"
 #include "core/strings.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "common/test_common.h"
+#include "common/harness_common.h"
 #include "controls/control.h"
 #include "core/objtable.h"
 #include "core/strings.h"

@@ -1,5 +1,5 @@
 // Helpers shared by the test programs of every subsystem.
-#include "common/test_common.h"
+#include "common/harness_common.h"
 
 #include "controls/control.h"
 #include "core/objtable.h"
