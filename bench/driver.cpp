@@ -439,7 +439,13 @@ int Mode_Accuracy(const char* exe, const char* field, const char* recordPath) {
     const double t0 = Now_Ms();
     Target_Send(&target, ID_START, BM_CLICK, 0, 0);
     const double clicked = Now_Ms() - t0;
-    const bool running = !IsWindowEnabled(GetDlgItem(target.main, ID_START));
+    // The main loop applies the running set when it takes the click's event.
+    HWND start = GetDlgItem(target.main, ID_START);
+    bool running = false;
+    for (int i = 0; i < 2000 && !running; ++i) {
+        running = !IsWindowEnabled(start);
+        Sleep(running ? 0 : 1);
+    }
     // Sleep through most of the countdown, then look for the started command every millisecond.
     const double quietUntil = t0 + expected - 3000;
     while (Now_Ms() < quietUntil && WaitForSingleObject(target.pi.hProcess, 100) == WAIT_TIMEOUT) {
@@ -465,8 +471,10 @@ int Mode_Accuracy(const char* exe, const char* field, const char* recordPath) {
         Sleep(10);
     }
     for (char* p = text; *p; ++p) {
-        if (*p == '\r' || *p == '\n' || *p == '"') {
+        if (*p == '\r' || *p == '\n') {
             *p = ' ';
+        } else if (*p == '"') {
+            *p = '\'';
         }
     }
     DWORD code = 0;
