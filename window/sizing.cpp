@@ -34,6 +34,18 @@ bool IsBottomEdge(int32_t edge) {
     return edge == WMSZ_BOTTOM || edge == WMSZ_BOTTOMLEFT || edge == WMSZ_BOTTOMRIGHT;
 }
 
+// Puts the dragged edge of one axis at pos, then pulls it back so the span to the fixed
+// edge stays within [minLen, maxLen]; dir is -1 for a left/top edge, +1 for right/bottom.
+void PlaceEdge(LONG* edge, LONG fixed, LONG pos, int dir, LONG minLen, LONG maxLen) {
+    LONG span = (pos - fixed) * dir;
+    if (span < minLen) {
+        span = minLen;
+    } else if (span > maxLen) {
+        span = maxLen;
+    }
+    *edge = fixed + span * dir;
+}
+
 // Moves the dragged edges to the point, keeping the size within the tracking limits.
 void TrackTo(SizeState* s, int32_t x, int32_t y) {
     RECT& r = s->rect;
@@ -41,37 +53,20 @@ void TrackTo(SizeState* s, int32_t x, int32_t y) {
     const LONG minH = s->limits.ptMinTrackSize.y;
     const LONG maxW = s->limits.ptMaxTrackSize.x;
     const LONG maxH = s->limits.ptMaxTrackSize.y;
+    // The cursor stays two pixels inside a dragged right or bottom edge, and inside the left and
+    // top edges only when the top-left corner is dragged.
+    const LONG inset = s->edge == WMSZ_TOPLEFT ? 2 : 0;
     if (IsLeftEdge(s->edge)) {
-        r.left = s->edge == WMSZ_TOPLEFT ? x - 2 : x;
-        if (r.right - r.left < minW) {
-            r.left = r.right - minW;
-        } else if (r.right - r.left > maxW) {
-            r.left = r.right - maxW;
-        }
+        PlaceEdge(&r.left, r.right, x - inset, -1, minW, maxW);
     }
     if (IsRightEdge(s->edge)) {
-        r.right = x + 2;
-        if (r.right - r.left < minW) {
-            r.right = r.left + minW;
-        } else if (r.right - r.left > maxW) {
-            r.right = r.left + maxW;
-        }
+        PlaceEdge(&r.right, r.left, x + 2, +1, minW, maxW);
     }
     if (IsTopEdge(s->edge)) {
-        r.top = s->edge == WMSZ_TOPLEFT ? y - 2 : y;
-        if (r.bottom - r.top < minH) {
-            r.top = r.bottom - minH;
-        } else if (r.bottom - r.top > maxH) {
-            r.top = r.bottom - maxH;
-        }
+        PlaceEdge(&r.top, r.bottom, y - inset, -1, minH, maxH);
     }
     if (IsBottomEdge(s->edge)) {
-        r.bottom = y + 2;
-        if (r.bottom - r.top < minH) {
-            r.bottom = r.top + minH;
-        } else if (r.bottom - r.top > maxH) {
-            r.bottom = r.top + maxH;
-        }
+        PlaceEdge(&r.bottom, r.top, y + 2, +1, minH, maxH);
     }
 }
 

@@ -126,6 +126,9 @@ TEST_F(SizingTest, test_mouse_sizing_clamps_to_the_tracking_limits) {
     EXPECT_EQ(rc.left, before.left);
     EXPECT_EQ(rc.right - rc.left, Size_State()->limits.ptMaxTrackSize.x);
     EXPECT_LE(rc.right - rc.left, maxW);
+    // The tracked rectangle itself is clamped, not only the window the platform placed.
+    const RECT tracked = Size_State()->rect;
+    EXPECT_EQ(tracked.right - tracked.left, Size_State()->limits.ptMaxTrackSize.x);
     SendMessageA(hwnd_, WM_KEYDOWN, VK_RETURN, 1);
     EXPECT_EQ(Size_State()->active, 0);
 }
