@@ -23,10 +23,12 @@ constexpr int32_t kStepsPerWarning = 60;
 // ---- Public functions ----
 
 // The field is read afresh at every step, so the value in force is always the one shown.
+// A number past the 32-bit range counts as the range's end: wrapped, "4294967296" would be 0
+// and end the countdown after a second instead of never.
 int32_t Countdown_ReadLimit() {
     ScratchFrame frame;
     Ctl_GetText(CTL_TIME_FIELD, frame.Start());
-    return Str_ToInt(Scratch_Ptr(frame.Start()));
+    return Str_ToIntClamped(Scratch_Ptr(frame.Start()));
 }
 
 // Counts V + 1 seconds for a field holding V (none for a negative V), then the final action.

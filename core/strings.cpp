@@ -123,6 +123,37 @@ int64_t OffsetInArea(const ScratchState* s, const char* text) {
     return -1;
 }
 
+// Shared scanner of both conversions: blanks and tabs, one sign, then digits. The wrapped value
+// is the 32-bit two's-complement result; *tooLarge tells whether the magnitude left the range.
+int32_t ScanDecimal(const char* text, bool* tooLarge, bool* negative) {
+    *tooLarge = false;
+    *negative = false;
+    if (text == nullptr)
+        return 0;
+    while (*text == ' ' || *text == '\t')
+        ++text;
+    if (*text == '-') {
+        *negative = true;
+        ++text;
+    } else if (*text == '+') {
+        ++text;
+    }
+    uint32_t value = 0;
+    uint64_t magnitude = 0; // exact, held at the first value past 2^31
+    constexpr uint64_t kPastRange = 0x80000001ull;
+    while (*text >= '0' && *text <= '9') {
+        const uint32_t digit = static_cast<uint32_t>(*text - '0');
+        value = value * 10u + digit;
+        if (magnitude < kPastRange)
+            magnitude = magnitude * 10u + digit;
+        ++text;
+    }
+    *tooLarge = magnitude > (*negative ? 0x80000000ull : 0x7FFFFFFFull);
+    if (*negative)
+        value = 0u - value;
+    return static_cast<int32_t>(value);
+}
+
 } // namespace
 
 // ---- Scratch area --------------------------------------------------------------------
@@ -299,25 +330,19 @@ void Str_FromInt(int32_t value, int32_t target) {
 
 // Decimal text to a 32-bit value, wrapping around like 32-bit two's-complement arithmetic.
 int32_t Str_ToInt(const char* text) {
-    if (text == nullptr)
-        return 0;
-    while (*text == ' ' || *text == '\t')
-        ++text;
-    bool negative = false;
-    if (*text == '-') {
-        negative = true;
-        ++text;
-    } else if (*text == '+') {
-        ++text;
-    }
-    uint32_t value = 0;
-    while (*text >= '0' && *text <= '9') {
-        value = value * 10u + static_cast<uint32_t>(*text - '0');
-        ++text;
-    }
-    if (negative)
-        value = 0u - value;
-    return static_cast<int32_t>(value);
+    bool tooLarge;
+    bool negative;
+    return ScanDecimal(text, &tooLarge, &negative);
+}
+
+// Like Str_ToInt, but a number beyond the 32-bit range gives the nearest end of the range.
+int32_t Str_ToIntClamped(const char* text) {
+    bool tooLarge;
+    bool negative;
+    const int32_t value = ScanDecimal(text, &tooLarge, &negative);
+    if (!tooLarge)
+        return value;
+    return negative ? INT32_MIN : INT32_MAX;
 }
 
 // Platform colour 0x00BBGGRR; components are added unmasked.

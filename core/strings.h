@@ -44,6 +44,8 @@ int32_t Str_Compare(const char* a, const char* b);
 void Str_FromInt(int32_t value, int32_t target);
 // Decimal text to integer: leading blanks and tabs, one sign, digits; 32-bit wrap-around.
 int32_t Str_ToInt(const char* text);
+// The same reading, but a number beyond the 32-bit range gives INT32_MAX or INT32_MIN.
+int32_t Str_ToIntClamped(const char* text);
 // red + green * 256 + blue * 65536 (0x00BBGGRR).
 int32_t Color_Make(int32_t red, int32_t green, int32_t blue);
 

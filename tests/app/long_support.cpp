@@ -1,6 +1,7 @@
 // Helpers of the long-run reliability tests (see long_support.h).
 #include "long_support.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace longrun {
@@ -124,15 +125,13 @@ int32_t ToInt(const std::string& text) {
         negative = text[p] == '-';
         ++p;
     }
-    uint32_t value = 0;
+    int64_t value = 0;
     while (p < text.size() && text[p] >= '0' && text[p] <= '9') {
-        value = value * 10u + static_cast<uint32_t>(text[p] - '0');
+        value = std::min<int64_t>(value * 10 + (text[p] - '0'), int64_t{1} << 40);
         ++p;
     }
-    if (negative) {
-        value = 0u - value;
-    }
-    return static_cast<int32_t>(value);
+    value = negative ? -value : value;
+    return static_cast<int32_t>(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, value)));
 }
 
 std::string TaskCommand(int task) {

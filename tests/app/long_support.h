@@ -32,7 +32,8 @@ std::string BannerText(apptest::Program& program, HWND banner);
 // ordinary characters.
 std::string ParamOf(const std::string& commandLine, int index);
 
-// The program's text-to-number conversion: blanks and tabs skipped, one sign, digits, 32-bit wrap.
+// How the countdown reads its field: blanks and tabs skipped, one sign, digits; a number past the
+// 32-bit range counts as the range's end.
 int32_t ToInt(const std::string& text);
 
 // The five task keywords in task order.

@@ -88,6 +88,39 @@ TEST_F(StringsTest, test_to_int_wraps_around) {
     EXPECT_EQ(Str_ToInt("-99999999999"), -1215752191);
 }
 
+TEST_F(StringsTest, test_to_int_clamped_stops_at_the_range_ends) {
+    struct Case {
+        const char* text;
+        int32_t expected;
+    };
+    const Case cases[] = {
+        // Inside the range: the same reading as Str_ToInt.
+        {"600", 600},
+        {"  \t-13x", -13},
+        {"+7", 7},
+        {"abc", 0},
+        {"", 0},
+        {nullptr, 0},
+        {"2147483647", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"0000000000000000000600", 600},
+        {"-000000000000000000000", 0},
+        // Beyond it: the nearest end, never a wrapped value.
+        {"2147483648", INT32_MAX},
+        {"4294967296", INT32_MAX},
+        {"4294967297", INT32_MAX},
+        {"99999999999", INT32_MAX},
+        {"184467440737095516160000000000", INT32_MAX},
+        {"-2147483649", INT32_MIN},
+        {"-4294967296", INT32_MIN},
+        {"-99999999999", INT32_MIN},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Str_ToIntClamped(c.text), c.expected)
+            << "text '" << (c.text != nullptr ? c.text : "(null)") << "'";
+    }
+}
+
 TEST_F(StringsTest, test_compare) {
     EXPECT_EQ(Str_Compare("end", "end"), 1);
     EXPECT_EQ(Str_Compare("end", "End"), 0);
