@@ -27,7 +27,7 @@ enum class Kind { Frame, Image, Text, Combo, Edit, Button, Check };
 
 // One control of the main window. `last` is the creation call's final argument (frame type,
 // extended style or flags); `image` the image number shown by an image control.
-struct ControlSpec {
+struct ControlRow {
     int32_t number;
     Kind kind;
     int32_t x, y, width, height;
@@ -40,7 +40,7 @@ constexpr int32_t kFrameGroup = 0;
 constexpr int32_t kEditNumber = 0x2000; // ES_NUMBER: the time field takes digits only
 
 // In creation order; the Tab order follows it.
-constexpr std::array<ControlSpec, 17> kControls = {{
+constexpr std::array<ControlRow, 17> kControls = {{
     {CTL_INTRO_FRAME, Kind::Frame, 10, 10, 480, 60, "Einleitung", 0, kFrameGroup},
     {CTL_INTRO_IMAGE, Kind::Image, 20, 30, 0, 0, nullptr, 1, 0},
     {CTL_INTRO_TEXT, Kind::Text, 60, 30, 420, 30,
@@ -87,27 +87,27 @@ constexpr std::array<MenuEntry, 3> kTrayMenu = {{
     {false, ITEM_TRAY_QUIT, "Beenden"},
 }};
 
-struct ShortcutSpec {
+struct ShortcutRow {
     int32_t key;
     int32_t item;
 };
 
 constexpr int32_t kVkEscape = 0x1B;
-constexpr std::array<ShortcutSpec, 4> kShortcuts = {{
+constexpr std::array<ShortcutRow, 4> kShortcuts = {{
     {KEY_CONTROL | 'E', ITEM_SETTINGS},
     {kVkEscape, ITEM_QUIT},
     {KEY_CONTROL | 'I', ITEM_ABOUT},
     {KEY_CONTROL | 'H', ITEM_LIABILITY},
 }};
 
-struct BitmapSpec {
+struct BitmapRow {
     int32_t menu;
     int32_t item;
     int32_t image;
 };
 
 // Item order 1 to 7; every item gets the same bitmap checked and unchecked.
-constexpr std::array<BitmapSpec, 7> kMenuBitmaps = {{
+constexpr std::array<BitmapRow, 7> kMenuBitmaps = {{
     {MAIN_MENU_BAR, ITEM_SETTINGS, 3},
     {MAIN_MENU_BAR, ITEM_QUIT, 4},
     {MAIN_MENU_BAR, ITEM_ABOUT, 5},
@@ -121,12 +121,12 @@ constexpr int32_t kTrayImage = 6;
 
 // The input controls and whether each is enabled while a countdown runs. Frames and images
 // never change.
-struct StateSpec {
+struct StateRow {
     int32_t control;
     bool enabledWhileRunning;
 };
 
-constexpr std::array<StateSpec, 11> kInputControls = {{
+constexpr std::array<StateRow, 11> kInputControls = {{
     {CTL_INTRO_TEXT, false},
     {CTL_STEP1_TEXT, false},
     {CTL_TASK_LIST, false},
@@ -141,7 +141,7 @@ constexpr std::array<StateSpec, 11> kInputControls = {{
 }};
 
 // Creates one control of the table.
-void CreateControl(const ControlSpec& entry) {
+void CreateControl(const ControlRow& entry) {
     switch (entry.kind) {
         case Kind::Frame:
             Ctl_Frame(entry.number, entry.x, entry.y, entry.width, entry.height, entry.text, entry.last);
@@ -181,7 +181,7 @@ void BuildControls(HWND window) {
     if (Ctl_BeginList(window) == nullptr) {
         return;
     }
-    for (const ControlSpec& entry : kControls) {
+    for (const ControlRow& entry : kControls) {
         CreateControl(entry);
         if (entry.number == CTL_TASK_LIST) {
             FillTaskList();
@@ -214,7 +214,7 @@ void BuildMenus(HWND window) {
 
 // A bitmap on every menu item, the same for its checked and unchecked state.
 void SetMenuBitmaps() {
-    for (const BitmapSpec& entry : kMenuBitmaps) {
+    for (const BitmapRow& entry : kMenuBitmaps) {
         HBITMAP bitmap = reinterpret_cast<HBITMAP>(Img_Handle(entry.image));
         SetMenuItemBitmaps(Menu_Handle(entry.menu), static_cast<UINT>(entry.item), MF_BYCOMMAND, bitmap,
                            bitmap);
@@ -237,7 +237,7 @@ void MainWindow_Build(const char* trayTip) {
     BuildMenus(window);
     // No countdown runs yet: the idle set, in which only "Abbrechen" is disabled.
     Ctl_Disable(CTL_CANCEL_BUTTON, 1);
-    for (const ShortcutSpec& shortcut : kShortcuts) {
+    for (const ShortcutRow& shortcut : kShortcuts) {
         Shortcut_Add(MAIN_WINDOW, shortcut.key, shortcut.item);
     }
     SetMenuBitmaps();
@@ -248,7 +248,7 @@ void MainWindow_Build(const char* trayTip) {
 
 // Running set: only "Abbrechen" responds. Idle set: everything but "Abbrechen".
 void MainWindow_SetRunning(bool running) {
-    for (const StateSpec& entry : kInputControls) {
+    for (const StateRow& entry : kInputControls) {
         bool enabled = running ? entry.enabledWhileRunning : !entry.enabledWhileRunning;
         Ctl_Disable(entry.control, enabled ? 0 : 1);
     }

@@ -19,14 +19,14 @@ constexpr int32_t CLIENT_HEIGHT = 350;
 enum ControlType { CT_FRAME, CT_IMAGE, CT_TEXT, CT_COMBO, CT_EDIT, CT_BUTTON, CT_CHECK };
 
 // One control of the main window: number (= control ID), type, place, text or picture file.
-struct ControlSpec {
+struct ControlRow {
     int32_t id;
     ControlType type;
     int32_t x, y, width, height;
     const char* text;
 };
 
-constexpr ControlSpec CONTROLS[] = {
+constexpr ControlRow CONTROLS[] = {
     {1, CT_FRAME, 10, 10, 480, 60, "Einleitung"},
     {2, CT_IMAGE, 20, 30, 0, 0, "Symbole\\Einleitung.ico"},
     {3, CT_TEXT, 60, 30, 420, 30,
@@ -81,20 +81,20 @@ HMENU Baseline_MenuBar() {
 }
 
 // Creates one control of the table on the main window.
-HWND Baseline_Control(HWND parent, HINSTANCE instance, const ControlSpec& spec) {
+HWND Baseline_Control(HWND parent, HINSTANCE instance, const ControlRow& row) {
     const char* cls = "STATIC";
-    const char* text = spec.text;
+    const char* text = row.text;
     DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD exStyle = 0;
     HICON icon = nullptr;
-    switch (spec.type) {
+    switch (row.type) {
         case CT_FRAME:
             cls = "BUTTON";
             style |= BS_GROUPBOX;
             break;
         case CT_IMAGE:
             // The picture is read from its file, like the program does; the control takes its size.
-            icon = static_cast<HICON>(LoadImageA(nullptr, spec.text, IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
+            icon = static_cast<HICON>(LoadImageA(nullptr, row.text, IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
             style |= SS_ICON;
             text = "";
             break;
@@ -118,8 +118,8 @@ HWND Baseline_Control(HWND parent, HINSTANCE instance, const ControlSpec& spec) 
             style |= BS_AUTOCHECKBOX | WS_TABSTOP;
             break;
     }
-    HWND hwnd = CreateWindowExA(exStyle, cls, text, style, spec.x, spec.y, spec.width, spec.height, parent,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+    HWND hwnd = CreateWindowExA(exStyle, cls, text, style, row.x, row.y, row.width, row.height, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance, nullptr);
     if (hwnd == nullptr) {
         return nullptr;
     }
@@ -156,9 +156,9 @@ HWND Baseline_Open(HINSTANCE instance) {
     }
     // Attached after the size was computed: the menu bar takes its height from the client area.
     SetMenu(main, Baseline_MenuBar());
-    for (const ControlSpec& spec : CONTROLS) {
-        HWND hwnd = Baseline_Control(main, instance, spec);
-        if (spec.type == CT_COMBO && hwnd != nullptr) {
+    for (const ControlRow& row : CONTROLS) {
+        HWND hwnd = Baseline_Control(main, instance, row);
+        if (row.type == CT_COMBO && hwnd != nullptr) {
             for (const char* label : TASK_LABELS) {
                 SendMessageA(hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label));
             }
