@@ -492,6 +492,17 @@ HWND Program::Banner() {
     return found.empty() ? nullptr : found.front();
 }
 
+HWND Program::WaitForBanner(DWORD timeoutMs) {
+    HWND banner = nullptr;
+    WaitFor([&] { return (banner = Banner()) != nullptr; }, timeoutMs, 10);
+    return banner;
+}
+
+std::string Program::BannerText(HWND banner) {
+    HWND text = GetDlgItem(banner, 14);
+    return text == nullptr ? std::string() : TextOf(text);
+}
+
 std::vector<HWND> Program::WindowsOfClass(const char* className) {
     if (pi_.dwProcessId == 0) {
         return {};

@@ -99,6 +99,10 @@ class Program {
     // Window 0 ("WindowClass_0") and window 1 ("WindowClass_1") of this process, or null.
     HWND Main();
     HWND Banner();
+    // Waits for window 1 and returns it (null on time-out).
+    HWND WaitForBanner(DWORD timeoutMs);
+    // The sentence of a banner window (its text control 14), "" when it has none yet.
+    std::string BannerText(HWND banner);
     // All top-level windows of this process with the class name.
     std::vector<HWND> WindowsOfClass(const char* className);
     // Visible top-level window of this process with the title, or null (message boxes).

@@ -69,11 +69,6 @@ Census Take(apptest::Program& program) {
     return census;
 }
 
-std::string BannerText(apptest::Program& program, HWND banner) {
-    HWND text = GetDlgItem(banner, 14);
-    return text == nullptr ? std::string() : program.TextOf(text);
-}
-
 std::string ParamOf(const std::string& line, int index) {
     size_t p = 0;
     int number = -1;

@@ -24,9 +24,6 @@ struct Census {
 };
 Census Take(apptest::Program& program);
 
-// The sentence of a banner window (its text control 14), "" when it has none yet.
-std::string BannerText(apptest::Program& program, HWND banner);
-
 // Parameter `index` of a command line (after the program name) by the program's splitting rules:
 // spaces separate, a double quote starts a quoted token that runs to the next quote, tabs are
 // ordinary characters.

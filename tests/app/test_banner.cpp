@@ -38,24 +38,13 @@ bool AnyPixel(const RECT& area, COLORREF colour) {
     return found;
 }
 
-// Waits for the banner of the program and returns it (null on time-out).
-HWND WaitForBanner(Program& program, DWORD timeoutMs) {
-    HWND banner = nullptr;
-    apptest::WaitFor([&] { return (banner = program.Banner()) != nullptr; }, timeoutMs, 10);
-    return banner;
-}
-
-std::string BannerText(Program& program, HWND banner) {
-    return program.TextOf(GetDlgItem(banner, 14));
-}
-
 } // namespace
 
 TEST(Banner, test_banner_slides_in_stays_three_seconds_and_slides_out) {
     REQUIRE_RECORDER();
     Program program;
     ASSERT_TRUE(program.Start("end 70 x 1"));
-    HWND banner = WaitForBanner(program, 4000);
+    HWND banner = program.WaitForBanner(4000);
     ASSERT_NE(banner, nullptr) << "no banner within 4 s";
     double appeared = apptest::NowMs() - program.ReadyAtMs();
     EXPECT_LE(appeared, 2000.0) << "the first warning comes after one second";
@@ -75,7 +64,7 @@ TEST(Banner, test_banner_slides_in_stays_three_seconds_and_slides_out) {
     EXPECT_TRUE(
         apptest::WaitFor([&] { return (GetWindowLongPtrA(banner, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }, 1000))
         << "the banner must be topmost";
-    EXPECT_EQ(BannerText(program, banner), "Hinweis: Der Computer wird in 1 Minute(n) heruntergefahren");
+    EXPECT_EQ(program.BannerText(banner), "Hinweis: Der Computer wird in 1 Minute(n) heruntergefahren");
     RECT textRect{};
     GetWindowRect(GetDlgItem(banner, 14), &textRect);
     MapWindowPoints(nullptr, banner, reinterpret_cast<POINT*>(&textRect), 2);
@@ -122,10 +111,10 @@ TEST(Banner, test_sentence_names_the_task_and_the_minutes_left) {
     for (const SentenceCase& c : cases) {
         Program program;
         ASSERT_TRUE(program.Start(c.arguments)) << c.arguments;
-        HWND banner = WaitForBanner(program, 4000);
+        HWND banner = program.WaitForBanner(4000);
         ASSERT_NE(banner, nullptr) << c.arguments << ": no banner";
         EXPECT_TRUE(apptest::WaitFor([&] { return GetDlgItem(banner, 14) != nullptr; }, 1000));
-        EXPECT_EQ(BannerText(program, banner), c.sentence) << c.arguments;
+        EXPECT_EQ(program.BannerText(banner), c.sentence) << c.arguments;
         program.ChooseMenu(2);
         EXPECT_EQ(program.WaitExit(5000), 0u) << c.arguments;
         EXPECT_TRUE(program.Records().empty()) << c.arguments;
@@ -136,7 +125,7 @@ TEST(Banner, test_tone_box_alone_shows_no_banner) {
     REQUIRE_RECORDER();
     Program program;
     ASSERT_TRUE(program.Start("end 70 x 0 1"));
-    EXPECT_EQ(WaitForBanner(program, 2500), nullptr) << "a banner appeared with only the tone box checked";
+    EXPECT_EQ(program.WaitForBanner(2500), nullptr) << "a banner appeared with only the tone box checked";
     EXPECT_TRUE(program.Running());
     program.ChooseMenu(2);
     EXPECT_EQ(program.WaitExit(5000), 0u);
@@ -146,7 +135,7 @@ TEST(Banner, test_new_banner_replaces_the_old_one_and_closing_a_banner_ends_its_
     REQUIRE_RECORDER();
     Program program;
     ASSERT_TRUE(program.Start("end 70 x 1"));
-    HWND first = WaitForBanner(program, 4000);
+    HWND first = program.WaitForBanner(4000);
     ASSERT_NE(first, nullptr);
     ASSERT_TRUE(apptest::WaitFor([&] { return Top(first) == 0; }, 3000, 5));
     ASSERT_TRUE(apptest::WaitFor([&] { return Top(first) == -40; }, 6000, 5))
@@ -179,7 +168,7 @@ TEST(Banner, test_new_banner_replaces_the_old_one_and_closing_a_banner_ends_its_
     EXPECT_TRUE(apptest::WaitFor([&] { return !IsWindow(first); }, 3000)) << "the old banner was not closed";
     EXPECT_EQ(program.WindowsOfClass("WindowClass_1").size(), 1u) << "more than one banner window";
     EXPECT_TRUE(apptest::WaitFor([&] { return GetDlgItem(second, 14) != nullptr; }, 1000));
-    EXPECT_EQ(BannerText(program, second), "Hinweis: Der Computer wird in 1 Minute(n) heruntergefahren");
+    EXPECT_EQ(program.BannerText(second), "Hinweis: Der Computer wird in 1 Minute(n) heruntergefahren");
     ASSERT_TRUE(apptest::WaitFor([&] { return Top(second) == 0; }, 3000, 5))
         << "the new banner did not slide in";
     ASSERT_TRUE(apptest::WaitFor([&] { return Top(second) == -40; }, 6000, 5))

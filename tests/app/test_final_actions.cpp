@@ -134,13 +134,10 @@ TEST(FinalActions, test_numbers_past_the_32_bit_range_never_come_due) {
     for (const HugeCase& c : cases) {
         Program program;
         ASSERT_TRUE(program.Start(c.arguments)) << c.arguments;
-        HWND banner = nullptr;
-        EXPECT_TRUE(apptest::WaitFor([&] { return (banner = program.Banner()) != nullptr; }, 4000))
-            << c.arguments << ": no banner";
-        EXPECT_TRUE(apptest::WaitFor(
-            [&] { return banner != nullptr && program.TextOf(GetDlgItem(banner, 14)) == c.sentence; }, 2000))
-            << c.arguments << ": expected '" << c.sentence << "', got '"
-            << (banner != nullptr ? program.TextOf(GetDlgItem(banner, 14)) : "") << "'";
+        HWND banner = program.WaitForBanner(4000);
+        ASSERT_NE(banner, nullptr) << c.arguments << ": no banner";
+        EXPECT_TRUE(apptest::WaitFor([&] { return program.BannerText(banner) == c.sentence; }, 2000))
+            << c.arguments << ": expected '" << c.sentence << "', got '" << program.BannerText(banner) << "'";
         Sleep(1500);
         EXPECT_TRUE(program.Running()) << c.arguments << ": the countdown ended";
         EXPECT_TRUE(program.Records().empty()) << c.arguments << ": a command was started";

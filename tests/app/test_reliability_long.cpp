@@ -107,7 +107,7 @@ class CountdownWatch {
             std::vector<HWND> windows = program.WindowsOfClass("WindowClass_1");
             seen_.mostBannerWindows = std::max(seen_.mostBannerWindows, static_cast<int>(windows.size()));
             for (HWND window : windows) {
-                std::string text = longrun::BannerText(program, window);
+                std::string text = program.BannerText(window);
                 if (text.empty() || text[0] == '<') {
                     continue; // its sentence is not made yet, or the window has just gone
                 }
