@@ -78,6 +78,27 @@ long RunAndWait(const std::string& commandLine, DWORD timeoutMs) {
     return result;
 }
 
+// The directories a system tool may be started from: system32 as this program sees it, and the other
+// one of a 64-bit Windows. A 32-bit program's system32 is redirected to syswow64 and reaches the real
+// system32 only as "sysnative"; a 64-bit program reaches syswow64 directly.
+std::vector<std::string> ToolDirectories() {
+    std::vector<std::string> dirs = {SystemDir()};
+    BOOL wow64 = FALSE;
+    char path[MAX_PATH] = "";
+    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) {
+        UINT length = GetWindowsDirectoryA(path, sizeof path);
+        if (length > 0 && length < sizeof path) {
+            dirs.push_back(std::string(path) + "\\sysnative");
+        }
+    } else {
+        UINT length = GetSystemWow64DirectoryA(path, sizeof path);
+        if (length > 0 && length < sizeof path && FileSize(path) != -1) {
+            dirs.push_back(path);
+        }
+    }
+    return dirs;
+}
+
 // Installs and proves the recorders; the result is kept for the test program's lifetime.
 bool CheckRecorder(std::string* why) {
     if (!IsWine()) {
@@ -99,30 +120,36 @@ bool CheckRecorder(std::string* why) {
     }
     std::string probeDir = MakeTempDir("recorder");
     bool ok = true;
-    for (const char* tool : kReplacedTools) {
-        std::string target = SystemDir() + "\\" + tool;
-        if (!SameContent(recorder, target)) {
-            for (int attempt = 0; attempt < 20 && !CopyFileA(recorder.c_str(), target.c_str(), FALSE);
-                 ++attempt) {
-                Sleep(100);
+    for (const std::string& dir : ToolDirectories()) {
+        for (const char* tool : kReplacedTools) {
+            std::string target = dir + "\\" + tool;
+            if (!SameContent(recorder, target)) {
+                for (int attempt = 0; attempt < 20 && !CopyFileA(recorder.c_str(), target.c_str(), FALSE);
+                     ++attempt) {
+                    Sleep(100);
+                }
+            }
+            if (!SameContent(recorder, target)) {
+                *why = std::string("could not install the recorder as ") + target;
+                ok = false;
+                break;
+            }
+            // Prove that starting the path runs the recorder and nothing else.
+            std::string record = probeDir + "\\" + tool + ".txt";
+            DeleteFileA(record.c_str());
+            SetEnvironmentVariableA("NACHTRIEGEL_RECORD", record.c_str());
+            std::string line = "\"" + target + "\" --recorder-selftest";
+            long code = RunAndWait(line, 15000);
+            SetEnvironmentVariableA("NACHTRIEGEL_RECORD", nullptr);
+            std::string written = ReadFile(record);
+            if (code != 0 || written != line + "\r\n") {
+                *why = std::string("starting ") + target + " did not run the recorder (exit " +
+                       std::to_string(code) + ", recorded '" + written + "')";
+                ok = false;
+                break;
             }
         }
-        if (!SameContent(recorder, target)) {
-            *why = std::string("could not install the recorder as ") + target;
-            ok = false;
-            break;
-        }
-        // Prove that starting the system path runs the recorder and nothing else.
-        std::string record = probeDir + "\\" + tool + ".txt";
-        SetEnvironmentVariableA("NACHTRIEGEL_RECORD", record.c_str());
-        std::string line = "\"" + target + "\" --recorder-selftest";
-        long code = RunAndWait(line, 15000);
-        SetEnvironmentVariableA("NACHTRIEGEL_RECORD", nullptr);
-        std::string written = ReadFile(record);
-        if (code != 0 || written != line + "\r\n") {
-            *why = std::string("starting ") + target + " did not run the recorder (exit " +
-                   std::to_string(code) + ", recorded '" + written + "')";
-            ok = false;
+        if (!ok) {
             break;
         }
     }

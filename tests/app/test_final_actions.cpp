@@ -2,6 +2,8 @@
 // exit code afterwards. The system's tools are replaced by the recorder for the whole run.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "app_support.h"
 
 using apptest::Program;
@@ -162,4 +164,46 @@ TEST(FinalActions, test_numbers_past_the_32_bit_range_never_come_due) {
         EXPECT_EQ(program.WaitExit(5000), 0u);
         EXPECT_TRUE(program.Records().empty());
     }
+}
+
+namespace {
+
+// Machine type in a program file's PE header, or 0.
+WORD MachineOf(const std::string& path) {
+    std::string image = apptest::ReadFile(path);
+    if (image.size() < 0x40) {
+        return 0;
+    }
+    DWORD peOffset = 0;
+    memcpy(&peOffset, image.data() + 0x3C, sizeof peOffset);
+    if (peOffset + 6 > image.size() || image.compare(peOffset, 4, std::string("PE\0\0", 4)) != 0) {
+        return 0;
+    }
+    WORD machine = 0;
+    memcpy(&machine, image.data() + peOffset + 4, sizeof machine);
+    return machine;
+}
+
+} // namespace
+
+// Each lane proves its own build: in the i686 lane the program under test is the 32-bit product running
+// under WOW64, whose system32 is redirected to syswow64; the tool it starts by its system-directory path
+// must still be the recorder, and the recorded line the one the program asked for.
+TEST(FinalActions, test_the_lanes_program_starts_its_tool_by_the_system_path) {
+    REQUIRE_RECORDER();
+    const WORD expectedMachine = sizeof(void*) == 4 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_AMD64;
+    Program program;
+    ASSERT_TRUE(program.Start("end 0"));
+    EXPECT_EQ(MachineOf(program.ExePath()), expectedMachine) << "the program is not this lane's build";
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, program.ProcessId());
+    ASSERT_NE(process, nullptr);
+    BOOL wow64 = FALSE;
+    EXPECT_TRUE(IsWow64Process(process, &wow64));
+    CloseHandle(process);
+    EXPECT_EQ(wow64 != FALSE, sizeof(void*) == 4) << "expected a 32-bit program only in the i686 lane";
+    ASSERT_GT(program.WaitForRecord(10000), 0) << "the tool did not reach the recorder";
+    EXPECT_EQ(program.WaitExit(8000), 0u);
+    std::vector<std::string> records = program.Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0], "\"C:\\windows\\system32\\shutdown.exe\" -s -f");
 }
