@@ -10,6 +10,7 @@
 #include "controls/control.h"
 #include "core/strings.h"
 #include "core/threads.h"
+#include "shell/power.h"
 
 namespace {
 
@@ -35,6 +36,8 @@ int32_t Countdown_ReadLimit() {
 // Sleep_Ms and Thread_Start are the cancellation points where "Abbrechen" stops the thread.
 DWORD WINAPI Countdown(LPVOID ignored) {
     (void)ignored;
+    // The machine must not fall asleep before its task is due; the request ends with this thread.
+    Power_StayAwake();
     int32_t step = 0;
     for (;;) {
         if (App_Ending()) {
@@ -53,6 +56,7 @@ DWORD WINAPI Countdown(LPVOID ignored) {
         }
         ++step;
     }
+    Power_LetGo();
     FinalAction();
 }
 
@@ -66,5 +70,8 @@ void Countdown_Start() {
 // start a command, so the idle set never appears while the old countdown could still act.
 void Countdown_Cancel() {
     Thread_Terminate(g_app.countdownThread);
+    // The stopped thread's request has ended with it; where the system keeps one request per process,
+    // it ends only here.
+    Power_LetGo();
     MainWindow_SetRunning(false);
 }

@@ -221,6 +221,16 @@ void SetMenuBitmaps() {
     }
 }
 
+// Tray icon 1 on window 0 with its tip; true when it is shown.
+bool AddTrayIcon(const char* tip) {
+    HICON icon = reinterpret_cast<HICON>(Img_Handle(kTrayImage));
+    if (Tray_Add(MAIN_TRAY_ICON, Win_Handle(MAIN_WINDOW), icon) == 0) {
+        return false;
+    }
+    Tray_SetTip(MAIN_TRAY_ICON, tip);
+    return true;
+}
+
 } // namespace
 
 // ---- Public functions ----
@@ -241,9 +251,18 @@ void MainWindow_Build(const char* trayTip) {
         Shortcut_Add(MAIN_WINDOW, shortcut.key, shortcut.item);
     }
     SetMenuBitmaps();
-    g_app.hasTrayIcon =
-        Tray_Add(MAIN_TRAY_ICON, window, reinterpret_cast<HICON>(Img_Handle(kTrayImage))) != 0 ? 1 : 0;
-    Tray_SetTip(MAIN_TRAY_ICON, trayTip);
+    g_app.hasTrayIcon = AddTrayIcon(trayTip) ? 1 : 0;
+}
+
+// Tray_Add replaces whatever still holds number 1, so repeated requests leave one icon.
+void MainWindow_RestoreTrayIcon() {
+    if (!g_app.hasTrayIcon) {
+        return;
+    }
+    if (!AddTrayIcon(g_app.trayTip)) {
+        g_app.hasTrayIcon = 0;
+        Win_Hide(MAIN_WINDOW, 0);
+    }
 }
 
 // Running set: only "Abbrechen" responds. Idle set: everything but "Abbrechen".

@@ -49,5 +49,10 @@ bool MainWindow_Open(const char* title);
 // Builds the controls, menus, shortcuts, menu bitmaps and the tray icon with its tip.
 void MainWindow_Build(const char* trayTip);
 
+// Adds tray icon 1 again with its image and the tip of the start-up (after the shell has restarted);
+// nothing without a tray icon. If the shell refuses it, the window is shown, since it could no longer be
+// brought back from the tray.
+void MainWindow_RestoreTrayIcon();
+
 // Applies the running set (true) or the idle set (false) to the eleven input controls.
 void MainWindow_SetRunning(bool running);

@@ -46,6 +46,12 @@ constexpr int32_t kHandOverSteps = 150;
 // Window 0's procedure with one addition: the end request of another thread. It is answered
 // wherever the main thread is dispatching, also inside a message box or the pop-up menu.
 LRESULT CALLBACK MainWindowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    // A restarted shell has forgotten every tray icon. (A registered message has no fixed number, so it
+    // cannot be a case label.)
+    if (message == g_app.taskbarCreated && message != 0) {
+        MainWindow_RestoreTrayIcon();
+        return 0;
+    }
     switch (message) {
         case MSG_APP_END:
             ProgramEnd();
@@ -56,6 +62,8 @@ LRESULT CALLBACK MainWindowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 
 // Puts MainWindowHook in front of window 0's procedure.
 void HookMainWindow() {
+    // The shell broadcasts this message to every top-level window when the taskbar is created anew.
+    g_app.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     HWND window = Win_Handle(MAIN_WINDOW);
     g_app.mainWindowProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MainWindowHook)));
@@ -175,8 +183,8 @@ void App_Main() {
 
     int32_t tipStart = Scratch_Pos();
     App_VersionText(tipStart);
-    MainWindow_Build(Scratch_Ptr(tipStart));
-    Scratch_SetPos(tipStart);
+    Str_Assign(&g_app.trayTip, tipStart);
+    MainWindow_Build(g_app.trayTip);
 
     App_ApplyCommandLine();
     MainLoop_Run();

@@ -24,6 +24,8 @@ struct AppState {
     WNDPROC mainWindowProc;       // window 0's procedure before the application's hook
     volatile LONG ending;         // set once ProgramEnd has begun
     int32_t hasTrayIcon;          // 1 once the tray icon is shown: only then may the window hide
+    char* trayTip;                // the tray icon's tip, kept to show the icon again
+    UINT taskbarCreated;          // the shell's registered "TaskbarCreated" message, or 0
 };
 
 extern AppState g_app;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace apptest {
@@ -450,6 +451,16 @@ bool Program::Launch(const std::string& arguments, const Layout& layout) {
     }
     record_ = folder_ + "\\record.txt";
     SetEnvironmentVariableA("NACHTRIEGEL_RECORD", record_.c_str());
+    // Wine's stub of the execution-state call logs each request on this channel, with the process id;
+    // other runs keep the debug setting this test program was given.
+    static const std::string inherited = [] {
+        char value[256] = "";
+        DWORD length = GetEnvironmentVariableA("WINEDEBUG", value, sizeof value);
+        return length < sizeof value ? std::string(value, length) : std::string();
+    }();
+    SetEnvironmentVariableA("WINEDEBUG", watchState_         ? "-all,+pid,warn+ntdll"
+                                         : inherited.empty() ? nullptr
+                                                             : inherited.c_str());
     std::string commandLine = "\"" + exe_ + "\"";
     if (!arguments.empty()) {
         commandLine += " " + arguments;
@@ -465,6 +476,42 @@ bool Program::Launch(const std::string& arguments, const Layout& layout) {
                         &si, &pi_)) {
         pi_ = PROCESS_INFORMATION{};
         return false;
+    }
+    return true;
+}
+
+void Program::WatchExecutionState() {
+    watchState_ = true;
+}
+
+bool Program::ExecutionStates(std::vector<DWORD>* states, std::string* why) {
+    states->clear();
+    // A child's Wine log goes to the Unix error output it inherited, which is this program's: the file
+    // that scripts/wine-run names.
+    char logPath[MAX_PATH] = "";
+    DWORD length = GetEnvironmentVariableA("NACHTRIEGEL_WINE_LOG", logPath, sizeof logPath);
+    if (length == 0 || length >= sizeof logPath - 2) {
+        *why = "NACHTRIEGEL_WINE_LOG names no log file (run this test program through scripts/wine-run)";
+        return false;
+    }
+    std::string unixPath = logPath;
+    std::replace(unixPath.begin(), unixPath.end(), '/', '\\');
+    std::string log = ReadFile("Z:" + unixPath);
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, "%04lx:", static_cast<unsigned long>(pi_.dwProcessId));
+    const std::string call = "NtSetThreadExecutionState (0x";
+    size_t start = 0;
+    while (start < log.size()) {
+        size_t end = log.find('\n', start);
+        if (end == std::string::npos) {
+            end = log.size();
+        }
+        std::string line = log.substr(start, end - start);
+        size_t at = line.find(call);
+        if (line.compare(0, std::strlen(prefix), prefix) == 0 && at != std::string::npos) {
+            states->push_back(static_cast<DWORD>(std::strtoul(line.c_str() + at + call.size(), nullptr, 16)));
+        }
+        start = end + 1;
     }
     return true;
 }

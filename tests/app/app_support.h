@@ -131,6 +131,13 @@ class Program {
     std::vector<HWND> NewTrayIcons();
     HWND TrayIcon();
 
+    // Before Launch/Start: the program logs its execution-state requests to Wine's debug output, which
+    // reaches this test program's own output file (scripts/wine-run names it in NACHTRIEGEL_WINE_LOG).
+    void WatchExecutionState();
+    // The states the program asked for (ES_* flags), oldest first. False (with the reason) when this test
+    // program has no output file to read them back from.
+    bool ExecutionStates(std::vector<DWORD>* states, std::string* why);
+
     // Running state.
     bool Running();
     // Waits for the process to end; returns its exit code or STILL_ACTIVE.
@@ -157,6 +164,7 @@ class Program {
     double startedMs_ = 0;
     double readyMs_ = 0;
     bool expectTray_ = false;
+    bool watchState_ = false;
     std::vector<HWND> traysBefore_;
     HWND main_ = nullptr;
 };

@@ -2,6 +2,9 @@
 // program, hiding and showing, the tray icon's clicks, the menu items and their shortcuts.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <shellapi.h>
+
 #include <algorithm>
 #include <set>
 
@@ -32,6 +35,16 @@ std::string ReadAndCloseBox(Program& program, const char* title) {
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     apptest::WaitFor([&] { return !IsWindow(box); }, 5000);
     return text;
+}
+
+// The execution states the program has asked for: staying awake while it counts, letting go after.
+constexpr DWORD kStayAwake = ES_CONTINUOUS | ES_SYSTEM_REQUIRED;
+constexpr DWORD kLetGo = ES_CONTINUOUS;
+std::vector<DWORD> States(Program& program) {
+    std::vector<DWORD> states;
+    std::string why;
+    EXPECT_TRUE(program.ExecutionStates(&states, &why)) << why;
+    return states;
 }
 
 bool IdleSet(Program& program) {
@@ -70,13 +83,17 @@ TEST(MainLoop, test_cancel_leaves_no_warning_and_no_command) {
     EXPECT_EQ(program.WaitExit(5000), 0u);
 }
 
+// The computer is kept awake exactly while a countdown runs: "Abbrechen" and the end give it back.
 TEST(MainLoop, test_cancel_then_start_counts_afresh) {
     REQUIRE_RECORDER();
     Program program;
+    program.WatchExecutionState();
     ASSERT_TRUE(program.Start("restart 30"));
     Sleep(1200);
+    EXPECT_EQ(States(program), std::vector<DWORD>({kStayAwake})) << "a running countdown must keep it awake";
     ASSERT_TRUE(program.Click(13));
     ASSERT_TRUE(apptest::WaitFor([&] { return IdleSet(program); }, 2000));
+    EXPECT_EQ(States(program), std::vector<DWORD>({kStayAwake, kLetGo})) << "Abbrechen must let go";
     program.SetText(9, "2");
     double startedAt = apptest::NowMs();
     ASSERT_TRUE(program.Click(12));
@@ -89,6 +106,8 @@ TEST(MainLoop, test_cancel_then_start_counts_afresh) {
     std::vector<std::string> records = program.Records();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0], apptest::ExpectedCommand("shutdown.exe", "-r -f"));
+    EXPECT_EQ(States(program), std::vector<DWORD>({kStayAwake, kLetGo, kStayAwake, kLetGo}))
+        << "the end of the countdown must let go";
 }
 
 TEST(MainLoop, test_every_way_out_ends_the_program_without_the_task) {
@@ -142,6 +161,42 @@ TEST(MainLoop, test_hide_show_minimise_and_tray_clicks) {
     EXPECT_TRUE(program.Running());
     program.ChooseMenu(2);
     EXPECT_EQ(program.WaitExit(5000), 0u);
+}
+
+// A restarted shell forgets every icon and broadcasts "TaskbarCreated": the icon comes back once, with
+// its tip, and still brings the hidden window back; the countdown goes on meanwhile.
+TEST(MainLoop, test_taskbar_restart_brings_the_tray_icon_back) {
+    REQUIRE_RECORDER();
+    const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    Program program;
+    ASSERT_TRUE(program.Start("end 600"));
+    HWND main = program.Main();
+    program.ChooseMenu(5); // Verstecken: only the icon is left
+    ASSERT_TRUE(apptest::WaitFor([&] { return !IsWindowVisible(main); }, 2000));
+    // The shell does not ask who removes an icon.
+    NOTIFYICONDATAA icon = {};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = main;
+    icon.uID = 1;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));
+    ASSERT_TRUE(apptest::WaitFor([&] { return program.NewTrayIcons().empty(); }, 3000));
+    for (int round = 1; round <= 2; ++round) {
+        PostMessageA(main, taskbarCreated, 0, 0);
+        EXPECT_TRUE(apptest::WaitFor([&] { return program.TrayIcon() != nullptr; }, 3000))
+            << "round " << round << ": no icon with the version tip came back";
+        Sleep(300);
+        EXPECT_EQ(program.NewTrayIcons().size(), 1u) << "round " << round << ": expected exactly one icon";
+    }
+    EXPECT_FALSE(IsWindowVisible(main)) << "the window must stay hidden";
+    EXPECT_TRUE(RunningSet(program)) << "the countdown must keep running";
+    program.TrayCallback(WM_LBUTTONUP);
+    EXPECT_TRUE(apptest::WaitFor([&] { return IsWindowVisible(main) != FALSE; }, 2000))
+        << "a left click on the icon did not show the window";
+    program.ChooseMenu(2);
+    EXPECT_EQ(program.WaitExit(5000), 0u);
+    EXPECT_TRUE(program.Records().empty());
+    EXPECT_TRUE(apptest::WaitFor([&] { return program.NewTrayIcons().empty(); }, 3000))
+        << "the tray icon outlived the program";
 }
 
 TEST(MainLoop, test_tray_right_click_opens_the_popup_menu) {

@@ -484,6 +484,7 @@ TEST(ReliabilityLong, test_thousand_start_cancel_cycles_start_nothing_and_leave_
     REQUIRE_RECORDER();
     TenMinuteCountdown().Start();
     Program program;
+    program.WatchExecutionState();
     ASSERT_TRUE(program.Start(""));
     program.SetText(9, "600");
     ASSERT_TRUE(program.Click(17));
@@ -530,6 +531,24 @@ TEST(ReliabilityLong, test_thousand_start_cancel_cycles_start_nothing_and_leave_
     EXPECT_LE(end.threads, atHundred.threads) << "threads grew between cycle 100 and the end";
     EXPECT_LE(end.handles, atHundred.handles + 4)
         << "handles grew from " << atHundred.handles << " after 100 cycles to " << end.handles;
+    // Every countdown that asked to keep the computer awake let go again when it was cancelled (one that
+    // was cancelled before it began asked for nothing), and nothing is held now.
+    std::vector<DWORD> states;
+    std::string why;
+    ASSERT_TRUE(program.ExecutionStates(&states, &why)) << why;
+    int requests = 0;
+    for (size_t i = 0; i < states.size(); ++i) {
+        if (states[i] == (ES_CONTINUOUS | ES_SYSTEM_REQUIRED)) {
+            ++requests;
+            EXPECT_TRUE(i + 1 < states.size() && states[i + 1] == ES_CONTINUOUS)
+                << "request " << requests << " was not let go before the next one";
+        } else {
+            EXPECT_EQ(states[i], static_cast<DWORD>(ES_CONTINUOUS)) << "unexpected state at call " << i;
+        }
+    }
+    EXPECT_GT(requests, kCycles / 2) << "the countdowns did not ask to keep the computer awake";
+    EXPECT_EQ(states.empty() ? 0 : states.back(), static_cast<DWORD>(ES_CONTINUOUS))
+        << "a request was left behind";
 
     // Still the same program: a last start runs, Esc's menu item ends it with exit code 0.
     ASSERT_TRUE(program.Click(12));

@@ -207,6 +207,10 @@ TEST(Startup, test_start_from_another_directory_still_works) {
         EXPECT_EQ(apptest::Inspect(program.Main()).title, "Nachtriegel 0.-1");
         Sleep(500);
         EXPECT_TRUE(program.NewTrayIcons().empty()) << "no tray icon without its image";
+        PostMessageA(program.Main(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+        Sleep(500);
+        EXPECT_TRUE(program.NewTrayIcons().empty())
+            << "a restarted taskbar must not bring an icon without image";
         RECT image = program.ControlRect(2);
         EXPECT_EQ(image.right - image.left, 0) << "a missing image leaves its control 0 x 0";
         // Still works: the tool is found in the system directory, not the current one.
