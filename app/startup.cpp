@@ -206,7 +206,10 @@ void ProgramEnd() {
     ReleaseAndExit();
 }
 
-// The GUI entry point.
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+// The process entry, taken directly from the system without the C runtime's start-up: the program reads
+// its command line itself, has no static constructors and leaves only through ExitProcess, so the
+// runtime's argument parsing, constructor and exit lists and thread-storage callbacks would be dead weight.
+// The system may enter with a stack aligned to 4 bytes only; the compiler realigns it here.
+extern "C" __attribute__((force_align_arg_pointer)) void WINAPI App_Entry() {
     App_Main();
 }

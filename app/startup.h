@@ -32,8 +32,11 @@ extern AppState g_app;
 
 // ---- Public functions ----
 
-// Process entry: start-up, command line, main loop, ProgramEnd. Never returns.
+// Start-up, command line, main loop, ProgramEnd. Never returns.
 [[noreturn]] void App_Main();
+
+// The process entry (the linker's entry point): runs App_Main.
+extern "C" void WINAPI App_Entry();
 
 // Writes the version text "Nachtriegel 0." + the size of Nachtriegel.exe in the current
 // directory at target in the string scratch.

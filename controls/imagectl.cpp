@@ -13,10 +13,12 @@ namespace {
 // The "STATIC" class's own procedure, remembered when ImageControlProc is installed.
 std::atomic<WNDPROC> g_classProc{nullptr};
 
-// The drag rectangle (half widths around the press point), read with the first control.
+// The drag rectangle (half widths around the press point), read with the first control; 0 until then,
+// when the system's default applies.
+constexpr int kDefaultDrag = 4;
 std::atomic<bool> g_dragRead{false};
-std::atomic<int> g_dragX{4};
-std::atomic<int> g_dragY{4};
+std::atomic<int> g_dragX{0};
+std::atomic<int> g_dragY{0};
 
 // Set by a right double-click so that the release ending it posts no right click. Shared
 // by all image controls.
@@ -155,8 +157,8 @@ LRESULT CALLBACK ImageControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             if (record != nullptr && record->wordB != 0) {
                 const int dx = LowSigned(lParam) - LowSigned(record->wordC);
                 const int dy = HighSigned(lParam) - HighSigned(record->wordC);
-                const int limitX = g_dragX.load();
-                const int limitY = g_dragY.load();
+                const int limitX = g_dragX.load() != 0 ? g_dragX.load() : kDefaultDrag;
+                const int limitY = g_dragY.load() != 0 ? g_dragY.load() : kDefaultDrag;
                 if (dx < -limitX || dx > limitX || dy < -limitY || dy > limitY) {
                     record->wordB = 0;
                     ReleaseCapture();

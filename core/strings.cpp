@@ -32,7 +32,7 @@ HANDLE g_stringHeap = nullptr;
 void NTAPI FreeScratchState(void* value);
 
 // Each thread's ScratchState, freed with its block when the thread ends.
-ThreadSlot g_scratchSlot(FreeScratchState);
+ThreadSlot<FreeScratchState> g_scratchSlot;
 
 // ---- Internal helpers ----------------------------------------------------------------
 

@@ -35,12 +35,12 @@ struct StartBlock {
 };
 
 ListRecord* g_threads = nullptr;
-int32_t g_counter = 1;
+int32_t g_issued = 0; // numbers handed out so far: the next thread gets g_issued + 1
 CRITICAL_SECTION g_lock;
 volatile LONG g_lockState = 0; // 0 none, 1 being set up, 2 ready
 
 // The calling thread's own cancel event (null for threads not started by Thread_Start).
-ThreadSlot g_cancelSlot;
+ThreadSlot<> g_cancelSlot;
 
 HANDLE OwnCancelEvent() {
     return static_cast<HANDLE>(g_cancelSlot.Get());
@@ -201,10 +201,10 @@ int32_t Thread_Start(ThreadProcedure procedure, intptr_t argument) {
     {
         ThreadLock lock;
         SweepEnded();
-        if (g_counter < INT32_MAX) {
+        if (g_issued < INT32_MAX - 1) { // numbers stay below INT32_MAX
             auto* record = static_cast<ThreadRecord*>(List_Add(&g_threads, sizeof(ThreadRecord)));
             if (record != nullptr) {
-                number = g_counter++;
+                number = ++g_issued;
                 record->handle = handle;
                 record->number = number;
                 record->threadId = threadId;

@@ -8,10 +8,10 @@
 
 #include <windows.h>
 
-class ThreadSlot {
+// OnThreadEnd, when given, frees a thread's value when that thread ends. The slot starts as all zero bytes
+// (its index is kept plus one), so slots take no room in the program file.
+template <PFLS_CALLBACK_FUNCTION OnThreadEnd = nullptr> class ThreadSlot {
   public:
-    constexpr explicit ThreadSlot(PFLS_CALLBACK_FUNCTION onThreadEnd = nullptr) : onThreadEnd_(onThreadEnd) {}
-
     // The calling thread's value, null until it sets one.
     void* Get() {
         const DWORD index = Index();
@@ -27,16 +27,14 @@ class ThreadSlot {
   private:
     DWORD Index() {
         InitOnceExecuteOnce(&once_, &ThreadSlot::Allocate, this, nullptr);
-        return index_;
+        return indexPlusOne_ - 1;
     }
 
     static BOOL CALLBACK Allocate(PINIT_ONCE, PVOID self, PVOID*) {
-        ThreadSlot* slot = static_cast<ThreadSlot*>(self);
-        slot->index_ = FlsAlloc(slot->onThreadEnd_);
+        static_cast<ThreadSlot*>(self)->indexPlusOne_ = FlsAlloc(OnThreadEnd) + 1;
         return TRUE;
     }
 
     INIT_ONCE once_ = INIT_ONCE_STATIC_INIT;
-    DWORD index_ = FLS_OUT_OF_INDEXES;
-    PFLS_CALLBACK_FUNCTION onThreadEnd_;
+    DWORD indexPlusOne_ = 0; // FLS_OUT_OF_INDEXES + 1 wraps to 0: "none" as well
 };

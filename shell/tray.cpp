@@ -10,7 +10,12 @@ namespace {
 constexpr int32_t kTrayGrowthStep = 16;
 
 ObjectTable* g_tray = nullptr;
-TrayNotifyProc g_notify = Shell_NotifyIconA;
+TrayNotifyProc g_notify = nullptr; // a test's stand-in for the shell, or null
+
+// Carries a request to the shell (or to a test's stand-in).
+BOOL Notify(DWORD message, NOTIFYICONDATAA* request) {
+    return (g_notify != nullptr ? g_notify : Shell_NotifyIconA)(message, request);
+}
 
 // ---- Internal functions ----
 
@@ -52,7 +57,7 @@ ObjId Tray_Add(ObjId number, HWND window, HICON icon) {
     FillRequest(&request, window, id, NIF_MESSAGE | NIF_ICON);
     request.uCallbackMessage = MSG_TRAY_NOTIFY;
     request.hIcon = icon;
-    if (!g_notify(NIM_ADD, &request)) {
+    if (!Notify(NIM_ADD, &request)) {
         // A fresh OBJ_ANY record would otherwise stay in the table's list for ever.
         if (number == OBJ_ANY)
             ObjTable_Discard(g_tray, id);
@@ -71,10 +76,13 @@ int32_t Tray_SetTip(ObjId number, const char* text) {
         return 0;
     NOTIFYICONDATAA request;
     FillRequest(&request, record->owner, number, NIF_TIP);
-    size_t length = strnlen(text, TRAY_TIP_MAX);
+    // Counted by hand: strnlen comes from a static helper library, not from the system's C runtime.
+    size_t length = 0;
+    while (length < TRAY_TIP_MAX && text[length] != '\0')
+        ++length;
     std::memcpy(request.szTip, text, length);
     request.szTip[length] = '\0';
-    return g_notify(NIM_MODIFY, &request) ? 1 : 0;
+    return Notify(NIM_MODIFY, &request) ? 1 : 0;
 }
 
 // Removes the icon from the notification area and frees its number.
@@ -84,7 +92,7 @@ void Tray_Remove(ObjId number) {
         return;
     NOTIFYICONDATAA request;
     FillRequest(&request, record->owner, number, 0);
-    g_notify(NIM_DELETE, &request);
+    Notify(NIM_DELETE, &request);
     ObjTable_Discard(g_tray, number);
 }
 
@@ -102,7 +110,7 @@ void Tray_ReleaseAll() {
 
 // Swaps the function that carries requests to the shell.
 TrayNotifyProc Tray_SetNotifyProc(TrayNotifyProc proc) {
-    TrayNotifyProc previous = g_notify;
-    g_notify = (proc != nullptr) ? proc : Shell_NotifyIconA;
+    TrayNotifyProc previous = g_notify != nullptr ? g_notify : Shell_NotifyIconA;
+    g_notify = proc;
     return previous;
 }

@@ -38,7 +38,7 @@ void WINAPI FreeEventState(void* block) {
 }
 
 // Slot of the per-thread state; a thread's state is freed when the thread ends.
-ThreadSlot g_stateSlot(FreeEventState);
+ThreadSlot<FreeEventState> g_stateSlot;
 
 // Fetches the next message, waiting for ever. On a thread that can be cancelled the wait
 // includes its cancel event, so that Thread_Terminate is not kept waiting by the loop.

@@ -387,8 +387,8 @@ void Win_ClassName(ObjId number, char* buf, size_t size) {
     static const char prefix[] = "WindowClass_";
     char digits[24];
     int count = 0;
-    unsigned long long magnitude =
-        number < 0 ? 0ULL - static_cast<unsigned long long>(number) : static_cast<unsigned long long>(number);
+    // Pointer-sized like the number: a 32-bit program needs no 64-bit division routine for it.
+    uintptr_t magnitude = number < 0 ? 0 - static_cast<uintptr_t>(number) : static_cast<uintptr_t>(number);
     do {
         digits[count++] = static_cast<char>('0' + magnitude % 10);
         magnitude /= 10;
