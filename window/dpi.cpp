@@ -6,6 +6,8 @@
 
 #include <atomic>
 
+static_assert(DPI_BASE == USER_DEFAULT_SCREEN_DPI, "one unit is one pixel at the platform's default DPI");
+
 namespace {
 
 // 0 until the first Dpi_Get; read by every thread that creates or moves a window.

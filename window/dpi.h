@@ -6,7 +6,7 @@
 
 #include <stdint.h>
 
-// The DPI at which one unit is one pixel (USER_DEFAULT_SCREEN_DPI).
+// The DPI at which one unit is one pixel (USER_DEFAULT_SCREEN_DPI, checked in dpi.cpp).
 constexpr int32_t DPI_BASE = 96;
 
 // ---- Public operations ----
