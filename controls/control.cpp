@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include "core/strings.h"
+#include "window/dpi.h"
 #include "window/window.h"
 
 namespace {
@@ -98,6 +99,53 @@ LRESULT ColorAnswer(ControlRecord* record, WPARAM wParam, int systemColour) {
     return result;
 }
 
+// Width of a sample of letters in the font, 0 when it cannot be measured.
+int32_t SampleWidth(HDC dc, HFONT font) {
+    static const char sample[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    if (font == nullptr) {
+        return 0;
+    }
+    HGDIOBJ previous = SelectObject(dc, font);
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, sample, sizeof sample - 1, &size);
+    SelectObject(dc, previous);
+    return size.cx;
+}
+
+// The font of every control: the platform's GUI font, as the platform sizes it for the display.
+// Layouts are drawn against its 100 % size, and its size at another scale is rounded (-11 becomes
+// -17 at 150 %) and hinted, so its text may run wider than the layout scaled; then the largest
+// smaller size of the same face whose text runs no wider is taken instead.
+HFONT PickFont() {
+    HFONT stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    LOGFONTA face;
+    if (Dpi_Get() == DPI_BASE || GetObjectA(stock, sizeof face, &face) == 0) {
+        return stock;
+    }
+    HDC dc = GetDC(nullptr);
+    if (dc == nullptr) {
+        return stock;
+    }
+    const LONG sign = face.lfHeight < 0 ? -1 : 1;
+    const LONG own = face.lfHeight * sign;
+    const LONG base = Dpi_Unscale(own);
+    face.lfHeight = sign * base;
+    HFONT font = CreateFontIndirectA(&face);
+    const int32_t limit = Dpi_Scale(SampleWidth(dc, font));
+    DeleteObject(font);
+    // From the platform's size down, never below the 100 % size.
+    font = stock;
+    for (LONG height = own - 1; height >= base && limit > 0 && SampleWidth(dc, font) > limit; --height) {
+        if (font != stock) {
+            DeleteObject(font);
+        }
+        face.lfHeight = sign * height;
+        font = CreateFontIndirectA(&face);
+    }
+    ReleaseDC(nullptr, dc);
+    return font != nullptr ? font : stock;
+}
+
 } // namespace
 
 // ---- Public operations ----
@@ -108,7 +156,7 @@ void Ctl_Init() {
         return;
     }
     InitializeCriticalSection(&g_brushLock);
-    HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    HFONT font = PickFont();
     g_controls = ObjTable_Create(sizeof(ControlRecord), 50, ReleaseControl);
     g_target = static_cast<CreationTarget*>(ModuleState_Create(sizeof(CreationTarget), nullptr));
     if (g_target != nullptr) {
@@ -240,9 +288,11 @@ HWND Ctl_CreateWindow(DWORD exStyle, const char* className, const char* text, DW
     if (g_target == nullptr || g_controls == nullptr) {
         return nullptr;
     }
-    return CreateWindowExA(exStyle, className, text != nullptr ? text : "", style, x, y, width, height,
-                           LoadTarget(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(-1)),
-                           GetModuleHandleA(nullptr), nullptr);
+    // The application's 96-DPI units become pixels here, for every kind.
+    return CreateWindowExA(exStyle, className, text != nullptr ? text : "", style, Dpi_Scale(x), Dpi_Scale(y),
+                           Dpi_Scale(width), Dpi_Scale(height), LoadTarget(),
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(-1)), GetModuleHandleA(nullptr),
+                           nullptr);
 }
 
 // Record for the number; a control that holds it is destroyed first.

@@ -67,7 +67,7 @@ struct ControlKind {
 // atomically so a creation on one thread never sees a torn handle from another.
 struct CreationTarget {
     HWND target; // window that receives new controls (null until Ctl_BeginList)
-    HFONT font;  // DEFAULT_GUI_FONT, sent to every new control
+    HFONT font;  // DEFAULT_GUI_FONT at the display's scale, sent to every new control
 };
 
 // Kind-specific step of the common creation path, run after the record is taken and
@@ -114,7 +114,7 @@ ObjId Ctl_Create(ObjId number, const ControlKind* kind, DWORD exStyle, const cha
                  CtlSetupFn setup = nullptr, void* context = nullptr);
 
 // The same path in three steps, for kinds that must act between them.
-// 1. The native window in the current target; null on failure.
+// 1. The native window in the current target (place and size in 96-DPI units); null on failure.
 HWND Ctl_CreateWindow(DWORD exStyle, const char* className, const char* text, DWORD style, int32_t x,
                       int32_t y, int32_t width, int32_t height);
 // 2. The record for the number (destroys a control that holds it). On failure (null) the

@@ -1,10 +1,13 @@
 // Images: loads icon and bitmap files into the image table and releases them again.
 // Bitmaps become DIB sections (true-colour pixels stay as in the file) except palette
 // bitmaps, which are loaded device-dependent so that the platform maps their palette to
-// the screen; icons keep the size stored in the file.
+// the screen; icons keep the size stored in the file. At another display scale than 100 %
+// every image is loaded at its size scaled with the display.
 #include "controls/images.h"
 
 #include <limits.h>
+
+#include "window/dpi.h"
 
 namespace {
 
@@ -131,6 +134,33 @@ bool ReadSignature(const char* fileName, WORD* signature, bool* completeBitmap) 
     return true;
 }
 
+// Destroys a native image by its actual type.
+void DestroyImage(HANDLE handle) {
+    if (GetObjectType(handle) == OBJ_BITMAP) {
+        DeleteObject(handle);
+    } else {
+        DestroyIcon(static_cast<HICON>(handle));
+    }
+}
+
+// At another scale than 100 % the file is loaded again at the scaled size of the image loaded at
+// its own size: an icon file then offers its image drawn for that size, a bitmap is stretched.
+// Where that fails the own-size image stays.
+HANDLE LoadScaled(HANDLE image, const char* fileName, UINT type, UINT options, HINSTANCE instance) {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t depth = 0;
+    if (image == nullptr || Dpi_Get() == DPI_BASE || !Img_Measure(image, &width, &height, &depth)) {
+        return image;
+    }
+    HANDLE scaled = LoadImageA(instance, fileName, type, Dpi_Scale(width), Dpi_Scale(height), options);
+    if (scaled == nullptr) {
+        return image;
+    }
+    DestroyImage(image);
+    return scaled;
+}
+
 // A bitmap file: a DIB section unless asked for a device bitmap; palette bitmaps (8 bits
 // per pixel or fewer) are loaded again as device bitmaps. Null on failure.
 HANDLE LoadBitmapFile(const char* fileName, int32_t flags, HINSTANCE instance) {
@@ -142,9 +172,10 @@ HANDLE LoadBitmapFile(const char* fileName, int32_t flags, HINSTANCE instance) {
     BITMAP bm = {};
     if (GetObjectA(bitmap, sizeof(bm), &bm) != 0 && bm.bmBitsPixel <= 8) {
         DeleteObject(bitmap);
-        bitmap = LoadImageA(instance, fileName, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+        options = LR_LOADFROMFILE;
+        bitmap = LoadImageA(instance, fileName, IMAGE_BITMAP, 0, 0, options);
     }
-    return bitmap;
+    return LoadScaled(bitmap, fileName, IMAGE_BITMAP, options, instance);
 }
 
 // Offers the file to the decoders, newest first. Null when none accepts it (always so
@@ -162,15 +193,6 @@ HANDLE DecodeFile(const char* fileName, int32_t flags) {
     }
     fclose(file);
     return handle;
-}
-
-// Destroys a native image by its actual type.
-void DestroyImage(HANDLE handle) {
-    if (GetObjectType(handle) == OBJ_BITMAP) {
-        DeleteObject(handle);
-    } else {
-        DestroyIcon(static_cast<HICON>(handle));
-    }
 }
 
 } // namespace
@@ -233,8 +255,9 @@ ObjId Img_Load(ObjId number, const char* fileName, int32_t flags) {
                 handle = LoadBitmapFile(fileName, flags, instance);
             }
         } else {
-            // Without LR_DEFAULTSIZE a zero size means the icon's own size.
-            handle = LoadImageA(instance, fileName, IMAGE_ICON, 0, 0, LR_LOADFROMFILE);
+            // Without LR_DEFAULTSIZE a zero size means the icon's own size (its file's first image).
+            handle = LoadScaled(LoadImageA(instance, fileName, IMAGE_ICON, 0, 0, LR_LOADFROMFILE), fileName,
+                                IMAGE_ICON, LR_LOADFROMFILE, instance);
             if (handle == nullptr) {
                 handle = DecodeFile(fileName, flags);
             }

@@ -1,7 +1,7 @@
 // Control kinds: the creation operations of the seven kinds of control (frame, text,
 // image, combo box, edit, button, check box) with their window classes, styles and
 // operation tables. All of them place the control in the current creation target
-// (Ctl_BeginList) at x, y, width, height of its client area and return the native
+// (Ctl_BeginList) at x, y, width, height of its client area (96-DPI units) and return the native
 // handle, the control identifier for OBJ_ANY, or 0 on failure.
 #pragma once
 

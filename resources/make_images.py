@@ -417,12 +417,29 @@ def paragraph_layers():
 
 # ---------------------------------------------------------------------------------------------------------------
 
+# Every icon file the program loads carries an image for each display scale from 100 % to 200 % (16 and 32
+# pixels at 100 %, 20 and 40 at 125 %, 24 and 48 at 150 %, 32 and 64 at 200 %). Its own size comes first: a
+# loader that asks for no size takes the first image.
+ICON_SIZES = (16, 20, 24, 32, 40, 48, 64)
+
+
+def scale_sizes(own):
+    return [own] + [s for s in ICON_SIZES if s != own]
+
+
+def program_icon(size):
+    """The bolder small drawing up to 24 pixels, the detailed one from 32."""
+    return draw(size, nachtriegel_layers(size < 32), 32)
+
+
 ICONS = {
-    "Symbole/Einleitung.ico": lambda: [draw(32, info_layers(), 32)],
-    "Symbole/Vorgang.ico": lambda: [draw(32, power_layers(), 32)],
-    "Symbole/Warnung.ico": lambda: [draw(32, warning_layers(), 32)],
-    "Symbole/Nachtriegel-16.ico": lambda: [draw(16, nachtriegel_layers(True), 32)],
-    "Nachtriegel.ico": lambda: [draw(32, nachtriegel_layers(False), 32), draw(16, nachtriegel_layers(True), 32)],
+    "Symbole/Einleitung.ico": lambda: [draw(s, info_layers(), 32) for s in scale_sizes(32)],
+    "Symbole/Vorgang.ico": lambda: [draw(s, power_layers(), 32) for s in scale_sizes(32)],
+    "Symbole/Warnung.ico": lambda: [draw(s, warning_layers(), 32) for s in scale_sizes(32)],
+    "Symbole/Nachtriegel-16.ico": lambda: [program_icon(s) for s in scale_sizes(16)],
+    # Linked into the program, whose size is kept small: 32 and 16 only; Windows scales these for the
+    # title bar and the task bar at other display scales.
+    "Nachtriegel.ico": lambda: [program_icon(32), program_icon(16)],
 }
 
 MENU_BITMAP_SIZE = 13

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "core/objtable.h"
+#include "window/dpi.h"
 
 namespace {
 
@@ -136,11 +137,12 @@ int32_t Desk_Examine() {
     return Desk_ExamineWith(g_desk.enumDevices, EnumDisplaySettingsA);
 }
 
-// Width of display index, sign-extended from 16 bits; 0 outside the table.
+// Width of display index (sign-extended from 16 bits) in 96-DPI units; 0 outside the table.
 int32_t Desk_Width(int32_t index) {
     if (index < 0 || index >= g_desk.count || g_desk.table == nullptr)
         return 0;
-    return g_desk.table[index].width;
+    // Rounded up at other scales, so that a window this wide covers the whole display.
+    return Dpi_Unscale(g_desk.table[index].width);
 }
 
 // Frees the library loaded for the enumeration; a later Desk_Examine loads it again.

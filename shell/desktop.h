@@ -29,7 +29,8 @@ typedef BOOL(WINAPI* DeskEnumSettingsProc)(LPCSTR device, DWORD mode, DEVMODEA* 
 // measured).
 int32_t Desk_Examine();
 
-// Width in pixels of display index, or 0 for an index outside the table.
+// Width of display index in 96-DPI units (its pixels at 100 %; at another scale the smallest
+// width that scales back to all its pixels), or 0 for an index outside the table.
 int32_t Desk_Width(int32_t index);
 
 // Frees the library loaded for the display enumeration.

@@ -3,6 +3,8 @@
 // Menus are built and used on the thread that owns their window; nothing here is locked.
 #include "shell/menus.h"
 
+#include "window/dpi.h"
+
 namespace {
 
 // State of the menu being built by Menu_Title and Menu_Item.
@@ -33,6 +35,19 @@ MenuRecord* CurrentMenu() {
 void AttachBar(const MenuRecord* record) {
     if (record->owner != nullptr)
         SetMenu(record->owner, record->handle);
+}
+
+// Shows the menu at a screen point in pixels and returns when it closes.
+void ShowPopupAtPixel(ObjId number, HWND window, int32_t x, int32_t y) {
+    auto* record = static_cast<MenuRecord*>(ObjTable_Find(g_menus, number));
+    if (record == nullptr)
+        return;
+    // Without the foreground the menu does not close when the user clicks elsewhere
+    // (typical for menus opened from a tray icon).
+    SetForegroundWindow(window);
+    TrackPopupMenu(record->handle, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, x, y, 0, window, nullptr);
+    // Forces a task switch to the window, otherwise the next tray menu may close at once.
+    PostMessageA(window, WM_NULL, 0, 0);
 }
 
 // Shared body of Menu_Create and Menu_CreatePopup.
@@ -142,20 +157,12 @@ void Menu_ShowPopup(ObjId number, HWND window) {
     POINT cursor;
     if (!GetCursorPos(&cursor))
         return;
-    Menu_ShowPopupAt(number, window, cursor.x - 1, cursor.y - 1);
+    ShowPopupAtPixel(number, window, cursor.x - 1, cursor.y - 1);
 }
 
-// Shows the menu at a screen point and returns when it closes.
+// Shows the menu at a screen point given in 96-DPI units and returns when it closes.
 void Menu_ShowPopupAt(ObjId number, HWND window, int32_t x, int32_t y) {
-    auto* record = static_cast<MenuRecord*>(ObjTable_Find(g_menus, number));
-    if (record == nullptr)
-        return;
-    // Without the foreground the menu does not close when the user clicks elsewhere
-    // (typical for menus opened from a tray icon).
-    SetForegroundWindow(window);
-    TrackPopupMenu(record->handle, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, x, y, 0, window, nullptr);
-    // Forces a task switch to the window, otherwise the next tray menu may close at once.
-    PostMessageA(window, WM_NULL, 0, 0);
+    ShowPopupAtPixel(number, window, Dpi_Scale(x), Dpi_Scale(y));
 }
 
 // Detaches the menu from its window and destroys it with its drop-downs.

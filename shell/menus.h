@@ -48,7 +48,7 @@ HMENU Menu_Handle(ObjId number);
 // Shows the menu for window with its top-left corner one pixel up and left of the cursor.
 void Menu_ShowPopup(ObjId number, HWND window);
 
-// Shows the menu for window with its top-left corner at the screen point (x, y). Returns
+// Shows the menu for window with its top-left corner at the screen point (x, y), in 96-DPI units. Returns
 // when the menu closes; a chosen item is posted to window as WM_COMMAND.
 void Menu_ShowPopupAt(ObjId number, HWND window, int32_t x, int32_t y);
 

@@ -5,6 +5,7 @@
 
 #include <stdio.h>
 
+#include "window/dpi.h"
 #include "window/winproc.h"
 
 namespace {
@@ -87,6 +88,8 @@ void Win_Init() {
         return;
     }
     g_windows = ObjTable_Create(sizeof(WindowRecord), 16, Win_Close);
+    // The display scale is read now, once, before any window exists.
+    Dpi_Get();
     // Icon 1 of the program's resources; null while the program carries none.
     g_classIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
     g_classCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
@@ -128,7 +131,14 @@ ObjId Win_Open(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height
     flags &= ~WIN_INVISIBLE;
     const DWORD style = flags & ~(WIN_SCREEN_CENTERED | WIN_PARENT_CENTERED);
 
-    RECT outer = {0, 0, width, height};
+    // 96-DPI units to pixels; IGNORE_VALUE still asks for the platform's position.
+    if (x != IGNORE_VALUE) {
+        x = Dpi_Scale(x);
+    }
+    if (y != IGNORE_VALUE) {
+        y = Dpi_Scale(y);
+    }
+    RECT outer = {0, 0, Dpi_Scale(width), Dpi_Scale(height)};
     AdjustWindowRect(&outer, style, FALSE);
     int32_t outerWidth = 0;
     int32_t outerHeight = 0;
@@ -292,25 +302,22 @@ int32_t Win_Resize(ObjId number, int32_t x, int32_t y, int32_t width, int32_t he
         return 0;
     }
     HWND hwnd = record->hwnd;
+    // Given values are 96-DPI units; kept ones stay the pixels read, so nothing drifts.
+    RECT outer = {};
     if (x == IGNORE_VALUE || y == IGNORE_VALUE) {
-        RECT outer;
         GetWindowRect(hwnd, &outer);
-        if (x == IGNORE_VALUE) {
-            x = outer.left;
-        }
-        if (y == IGNORE_VALUE) {
-            y = outer.top;
-        }
     }
-    RECT rc = {0, 0, width, height};
+    x = x == IGNORE_VALUE ? outer.left : Dpi_Scale(x);
+    y = y == IGNORE_VALUE ? outer.top : Dpi_Scale(y);
+    RECT rc = {};
     if (width == IGNORE_VALUE || height == IGNORE_VALUE) {
         GetClientRect(hwnd, &rc);
-        if (width != IGNORE_VALUE) {
-            rc.right = width;
-        }
-        if (height != IGNORE_VALUE) {
-            rc.bottom = height;
-        }
+    }
+    if (width != IGNORE_VALUE) {
+        rc.right = Dpi_Scale(width);
+    }
+    if (height != IGNORE_VALUE) {
+        rc.bottom = Dpi_Scale(height);
     }
     // A kept height keeps the menu bar's room; a given height includes the menu bar.
     const BOOL menu = height == IGNORE_VALUE && GetMenu(hwnd) != nullptr;

@@ -45,7 +45,8 @@ struct WindowRecord {
 // Creates the window table, the sizing state and loads the class icon and cursor.
 void Win_Init();
 
-// Opens a window; returns its native handle (as an integer), the identifier for OBJ_ANY, or 0.
+// Opens a window (position and client size in 96-DPI units); returns its native handle (as an
+// integer), the identifier for OBJ_ANY, or 0.
 ObjId Win_Open(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height, const char* title,
                uint32_t flags = WIN_DEFAULT_FLAGS, HWND parent = nullptr);
 
@@ -68,7 +69,8 @@ int32_t Win_GetState(ObjId number);
 // Hides (hide != 0) or shows the window in its current state. Returns 1 if the window exists.
 int32_t Win_Hide(ObjId number, int32_t hide);
 
-// Moves and sizes (client size); any value may be IGNORE_VALUE. Returns 1 if the window exists.
+// Moves and sizes (client size, 96-DPI units); any value may be IGNORE_VALUE. Returns 1 if the
+// window exists.
 int32_t Win_Resize(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height);
 
 // Pins the window above all non-topmost windows (on != 0) or releases it. 1 if the window exists.

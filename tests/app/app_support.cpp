@@ -396,6 +396,18 @@ double NowMs() {
     return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
 }
 
+int DisplayDpi() {
+    HDC screen = GetDC(nullptr);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+int Scaled(int units) {
+    long long twice = 2LL * units * DisplayDpi();
+    return static_cast<int>((twice + (units < 0 ? -96 : 96)) / 192);
+}
+
 WindowInfo Inspect(HWND window) {
     WindowInfo info;
     if (window == nullptr || !IsWindow(window)) {
@@ -438,6 +450,13 @@ bool Program::Start(const std::string& arguments, const Layout& layout) {
 
 bool Program::Launch(const std::string& arguments, const Layout& layout) {
     if (!RecorderReady(nullptr)) {
+        return false;
+    }
+    // A run meant for another display scale must not pass quietly at 100 %.
+    char asked[16] = "";
+    if (GetEnvironmentVariableA("NACHTRIEGEL_DPI", asked, sizeof asked) > 0 &&
+        std::atoi(asked) != DisplayDpi()) {
+        std::fprintf(stderr, "NACHTRIEGEL_DPI is %s, but the display runs at %d DPI\n", asked, DisplayDpi());
         return false;
     }
     folder_ = MakeTempDir("run");

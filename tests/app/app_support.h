@@ -45,6 +45,11 @@ bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs, DWORD stepMs = 
 // Milliseconds since an arbitrary start (monotonic).
 double NowMs();
 
+// The display scale of this run: the screen's DPI, and 96-DPI units turned into pixels the way
+// the program rounds them (to the nearest pixel, halves away from zero).
+int DisplayDpi();
+int Scaled(int units);
+
 // Geometry and state of a top-level window as seen from outside.
 struct WindowInfo {
     bool exists = false;

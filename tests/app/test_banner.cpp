@@ -55,11 +55,13 @@ TEST(Banner, test_banner_slides_in_stays_three_seconds_and_slides_out) {
     EXPECT_TRUE(info.style & WS_POPUP);
     EXPECT_EQ(info.style & WS_CAPTION, 0) << "the banner has no caption";
     EXPECT_EQ(info.owner, program.Main()) << "the banner is owned by the main window";
+    // Sizes and the slide are 96-DPI figures scaled with the display; the width is the screen's.
+    using apptest::Scaled;
     EXPECT_EQ(info.outer.left, 0);
     EXPECT_EQ(info.outer.right - info.outer.left, screenWidth) << "as wide as the screen";
-    EXPECT_EQ(info.outer.bottom - info.outer.top, 25);
+    EXPECT_EQ(info.outer.bottom - info.outer.top, Scaled(25));
     EXPECT_LE(info.outer.top, 0);
-    EXPECT_GE(info.outer.top, -40);
+    EXPECT_GE(info.outer.top, Scaled(-40));
     EXPECT_EQ(info.title, "Warnmeldung");
     EXPECT_TRUE(
         apptest::WaitFor([&] { return (GetWindowLongPtrA(banner, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }, 1000))
@@ -68,24 +70,25 @@ TEST(Banner, test_banner_slides_in_stays_three_seconds_and_slides_out) {
     RECT textRect{};
     GetWindowRect(GetDlgItem(banner, 14), &textRect);
     MapWindowPoints(nullptr, banner, reinterpret_cast<POINT*>(&textRect), 2);
-    EXPECT_EQ(textRect.left, 5);
-    EXPECT_EQ(textRect.top, 5);
-    EXPECT_EQ(textRect.right - textRect.left, 1000);
-    EXPECT_EQ(textRect.bottom - textRect.top, 20);
+    EXPECT_EQ(textRect.left, Scaled(5));
+    EXPECT_EQ(textRect.top, Scaled(5));
+    EXPECT_EQ(textRect.right - textRect.left, Scaled(1000));
+    EXPECT_EQ(textRect.bottom - textRect.top, Scaled(20));
 
     ASSERT_TRUE(apptest::WaitFor([&] { return Top(banner) == 0; }, 2000, 5))
         << "the banner never reached y 0";
     double inViewFrom = apptest::NowMs();
     Sleep(300); // let it paint
     EXPECT_EQ(ScreenPixel(screenWidth - 10, 12), kBannerBlue) << "the banner's background is not its blue";
-    RECT textArea = {5, 5, 300, 25};
+    RECT textArea = {Scaled(5), Scaled(5), Scaled(300), Scaled(25)};
     EXPECT_TRUE(AnyPixel(textArea, kWhite)) << "no white text on the banner";
 
     ASSERT_TRUE(apptest::WaitFor([&] { return Top(banner) < 0; }, 6000, 5)) << "the banner never left";
     double inView = apptest::NowMs() - inViewFrom;
     EXPECT_GE(inView, 2900.0) << "in view for three seconds";
     EXPECT_LE(inView, 4500.0);
-    EXPECT_TRUE(apptest::WaitFor([&] { return Top(banner) == -40; }, 2000, 5)) << "back above the screen";
+    EXPECT_TRUE(apptest::WaitFor([&] { return Top(banner) == Scaled(-40); }, 2000, 5))
+        << "back above the screen";
     EXPECT_TRUE(IsWindow(banner)) << "the banner stays open above the screen";
 
     ASSERT_TRUE(program.Click(13));

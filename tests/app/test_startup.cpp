@@ -74,28 +74,30 @@ TEST(Startup, test_no_parameters_opens_the_idle_main_window) {
     EXPECT_EQ(info.style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX),
               WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
     EXPECT_EQ(info.style & (WS_MAXIMIZEBOX | WS_THICKFRAME), 0) << "the window has a fixed size";
-    // The 500 x 350 inner size is computed without the menu bar, which then takes its room.
-    RECT expected = {0, 0, 500, 350};
+    // The 500 x 350 inner size (scaled with the display) is computed without the menu bar, which
+    // then takes its room.
+    using apptest::Scaled;
+    RECT expected = {0, 0, Scaled(500), Scaled(350)};
     AdjustWindowRect(&expected, static_cast<DWORD>(info.style), FALSE);
     int outerWidth = expected.right - expected.left, outerHeight = expected.bottom - expected.top;
     EXPECT_EQ(info.outer.right - info.outer.left, outerWidth);
     EXPECT_EQ(info.outer.bottom - info.outer.top, outerHeight);
-    EXPECT_EQ(info.client.right, 500);
-    EXPECT_LT(info.client.bottom, 350) << "the menu bar takes its height from the inner size";
+    EXPECT_EQ(info.client.right, Scaled(500));
+    EXPECT_LT(info.client.bottom, Scaled(350)) << "the menu bar takes its height from the inner size";
     EXPECT_EQ(info.outer.left, (GetSystemMetrics(SM_CXSCREEN) - outerWidth) / 2) << "centred";
     EXPECT_EQ(info.outer.top, (GetSystemMetrics(SM_CYSCREEN) - outerHeight) / 2) << "centred";
 
     for (const ControlPlace& place : kLayout) {
         RECT rect = program.ControlRect(place.number);
-        EXPECT_EQ(rect.left, place.x) << "control " << place.number;
-        EXPECT_EQ(rect.top, place.y) << "control " << place.number;
+        EXPECT_EQ(rect.left, Scaled(place.x)) << "control " << place.number;
+        EXPECT_EQ(rect.top, Scaled(place.y)) << "control " << place.number;
         if (place.width == 0) {
             EXPECT_GT(rect.right - rect.left, 0)
                 << "image control " << place.number << " takes its image's size";
             EXPECT_GT(rect.bottom - rect.top, 0) << "image control " << place.number;
         } else {
-            EXPECT_EQ(rect.right - rect.left, place.width) << "control " << place.number;
-            EXPECT_EQ(rect.bottom - rect.top, place.height) << "control " << place.number;
+            EXPECT_EQ(rect.right - rect.left, Scaled(place.width)) << "control " << place.number;
+            EXPECT_EQ(rect.bottom - rect.top, Scaled(place.height)) << "control " << place.number;
         }
         EXPECT_EQ(program.Text(place.number), place.text) << "control " << place.number;
     }

@@ -9,6 +9,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,10 @@ void ExpectProgramResources(HMODULE module, const char* what) {
     ASSERT_FALSE(manifest.empty()) << what << ": no manifest 1";
     EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\""), std::string::npos) << what;
     EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos) << what;
+    // The program scales itself, so Windows must not stretch it; Windows 7 up to 10 and 11 (one id).
+    EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos) << what << ": not DPI-aware";
+    EXPECT_NE(manifest.find("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"), std::string::npos) << what;
+    EXPECT_NE(manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos) << what;
 }
 
 TEST(Resources, test_test_program_carries_icon_and_manifest) {
@@ -109,50 +114,67 @@ TEST(Resources, test_program_carries_icon_and_manifest) {
     FreeLibrary(program);
 }
 
-TEST(Resources, test_icon_files_hold_one_image_with_alpha_and_mask) {
+TEST(Resources, test_icon_files_hold_an_image_per_display_scale_with_alpha_and_mask) {
     struct Icon {
         const char* file;
-        int size;
+        int size; // at 100 %: the file's first image, which a load at the icon's own size takes
     };
     const Icon icons[] = {{"Symbole\\Einleitung.ico", 32},
                           {"Symbole\\Vorgang.ico", 32},
                           {"Symbole\\Warnung.ico", 32},
                           {"Symbole\\Nachtriegel-16.ico", 16}};
+    // 100, 125, 150 and 200 % of 16 and of 32 pixels.
+    const std::vector<int> sizes = {16, 20, 24, 32, 40, 48, 64};
     for (const Icon& icon : icons) {
         std::vector<uint8_t> b = ReadAll(ExeDir() + "\\" + icon.file);
         ASSERT_GE(b.size(), 22u + 40u) << icon.file << " missing or too short";
         EXPECT_EQ(U16(b, 0), 0u) << icon.file;
         EXPECT_EQ(U16(b, 2), 1u) << icon.file << ": not an icon file";
-        ASSERT_EQ(U16(b, 4), 1u) << icon.file << ": expected exactly one image (loaded at its own size)";
-        EXPECT_EQ(b[6], icon.size) << icon.file;
-        EXPECT_EQ(b[7], icon.size) << icon.file;
-        EXPECT_EQ(U16(b, 12), 32u) << icon.file << ": expected 32 bits per pixel";
-        const size_t offset = U32(b, 18);
-        const size_t length = U32(b, 14);
-        ASSERT_EQ(offset + length, b.size()) << icon.file;
-        EXPECT_EQ(U32(b, offset + 4), static_cast<uint32_t>(icon.size)) << icon.file;
-        EXPECT_EQ(U32(b, offset + 8), static_cast<uint32_t>(2 * icon.size)) << icon.file;
-        EXPECT_EQ(U16(b, offset + 14), 32u) << icon.file;
+        const size_t count = U16(b, 4);
+        ASSERT_EQ(count, sizes.size()) << icon.file << ": expected one image per size";
+        EXPECT_EQ(b[6], icon.size) << icon.file << ": the image of the own size must come first";
+        std::vector<int> found;
+        size_t end = 6 + 16 * count;
+        for (size_t i = 0; i < count; ++i) {
+            const size_t entry = 6 + 16 * i;
+            const int size = b[entry];
+            found.push_back(size);
+            EXPECT_EQ(b[entry + 1], size) << icon.file;
+            EXPECT_EQ(U16(b, entry + 6), 32u) << icon.file << ": expected 32 bits per pixel";
+            const size_t offset = U32(b, entry + 12);
+            const size_t length = U32(b, entry + 8);
+            ASSERT_EQ(offset, end) << icon.file << ": images follow each other";
+            end = offset + length;
+            ASSERT_LE(end, b.size()) << icon.file;
+            EXPECT_EQ(U32(b, offset + 4), static_cast<uint32_t>(size)) << icon.file;
+            EXPECT_EQ(U32(b, offset + 8), static_cast<uint32_t>(2 * size)) << icon.file;
+            EXPECT_EQ(U16(b, offset + 14), 32u) << icon.file;
 
-        // Real alpha: some pixels transparent, some opaque; and the AND mask marks exactly the
-        // mostly transparent ones.
-        const size_t pixels = offset + 40;
-        const size_t maskStride = ((icon.size + 31) / 32) * 4;
-        const size_t mask = pixels + static_cast<size_t>(icon.size * icon.size * 4);
-        ASSERT_EQ(mask + maskStride * icon.size, b.size()) << icon.file;
-        int transparent = 0, opaque = 0, mismatches = 0;
-        for (int y = 0; y < icon.size; ++y) {
-            for (int x = 0; x < icon.size; ++x) {
-                const uint8_t alpha = b[pixels + (y * icon.size + x) * 4 + 3];
-                transparent += alpha == 0 ? 1 : 0;
-                opaque += alpha == 255 ? 1 : 0;
-                const bool maskBit = (b[mask + y * maskStride + x / 8] >> (7 - x % 8)) & 1;
-                mismatches += maskBit != (alpha < 128) ? 1 : 0;
+            // Real alpha: some pixels transparent, some opaque; and the AND mask marks exactly the
+            // mostly transparent ones.
+            const size_t pixels = offset + 40;
+            const size_t maskStride = ((size + 31) / 32) * 4;
+            const size_t mask = pixels + static_cast<size_t>(size * size * 4);
+            ASSERT_EQ(mask + maskStride * size, end) << icon.file << ", " << size << " pixels";
+            int transparent = 0, opaque = 0, mismatches = 0;
+            for (int y = 0; y < size; ++y) {
+                for (int x = 0; x < size; ++x) {
+                    const uint8_t alpha = b[pixels + (y * size + x) * 4 + 3];
+                    transparent += alpha == 0 ? 1 : 0;
+                    opaque += alpha == 255 ? 1 : 0;
+                    const bool maskBit = (b[mask + y * maskStride + x / 8] >> (7 - x % 8)) & 1;
+                    mismatches += maskBit != (alpha < 128) ? 1 : 0;
+                }
             }
+            EXPECT_GT(transparent, 0) << icon.file << ", " << size << " pixels: no transparent pixel";
+            EXPECT_GT(opaque, size * size / 3)
+                << icon.file << ", " << size << " pixels: too few opaque pixels";
+            EXPECT_EQ(mismatches, 0) << icon.file << ", " << size
+                                     << " pixels: AND mask does not follow the alpha";
         }
-        EXPECT_GT(transparent, 0) << icon.file << ": no transparent pixel";
-        EXPECT_GT(opaque, icon.size * icon.size / 3) << icon.file << ": too few opaque pixels";
-        EXPECT_EQ(mismatches, 0) << icon.file << ": AND mask does not follow the alpha channel";
+        EXPECT_EQ(end, b.size()) << icon.file;
+        std::sort(found.begin(), found.end());
+        EXPECT_EQ(found, sizes) << icon.file;
     }
 }
 
