@@ -210,6 +210,6 @@ void ProgramEnd() {
 // its command line itself, has no static constructors and leaves only through ExitProcess, so the
 // runtime's argument parsing, constructor and exit lists and thread-storage callbacks would be dead weight.
 // The system may enter with a stack aligned to 4 bytes only; the compiler realigns it here.
-extern "C" __attribute__((force_align_arg_pointer)) void WINAPI App_Entry() {
+extern "C" __attribute__((force_align_arg_pointer, externally_visible)) void WINAPI App_Entry() {
     App_Main();
 }

@@ -14,6 +14,7 @@ import math
 import os
 import struct
 import sys
+import zlib
 
 SUPERSAMPLE = 8  # samples per pixel along each axis
 
@@ -217,10 +218,30 @@ def draw(size, layers, design_size, background=(0.0, 0.0, 0.0, 0.0)):
 # File formats.
 
 
-def ico_bytes(canvases):
-    """An icon file with one 32-bit image (colour with alpha plus the AND mask) per canvas."""
+def png_bytes(c):
+    """A 32-bit RGBA PNG of a canvas (deterministic: fixed compression level, no time or text chunks)."""
+    raw = bytearray()
+    for j in range(c.height):
+        raw += b"\x00"  # no filter
+        for i in range(c.width):
+            r, g, b, a = c.bytes_at(i, j)
+            raw += bytes((r, g, b, a) if a else (0, 0, 0, 0))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+
+    header = struct.pack(">IIBBBBB", c.width, c.height, 8, 6, 0, 0, 0)  # 8 bits per channel, RGBA
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b"")
+
+
+def ico_bytes(canvases, png_sizes=()):
+    """An icon file with one 32-bit image (colour with alpha plus the AND mask) per canvas; canvases whose
+    width is in png_sizes are stored as PNG instead, which Windows reads since Vista."""
     images = []
     for c in canvases:
+        if c.width in png_sizes:
+            images.append((c.width, c.height, png_bytes(c)))
+            continue
         xor = bytearray()
         for j in reversed(range(c.height)):  # DIB rows are stored bottom-up
             for i in range(c.width):
@@ -454,11 +475,16 @@ BITMAPS = {
 }
 
 
+# The program's own icon is linked into the program: its large image is stored as PNG (about a quarter of
+# the uncompressed image), the small one stays a bitmap.
+PNG_SIZES = {"Nachtriegel.ico": (32,)}
+
+
 def main():
     out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
     outputs = {}
     for name, make in ICONS.items():
-        outputs[name] = ico_bytes(make())
+        outputs[name] = ico_bytes(make(), PNG_SIZES.get(name, ()))
     for name, make in BITMAPS.items():
         outputs[name] = bmp24_bytes(draw(MENU_BITMAP_SIZE, make(), MENU_BITMAP_SIZE))
     for name, data in sorted(outputs.items()):

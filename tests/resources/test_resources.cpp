@@ -64,11 +64,19 @@ void ExpectProgramResources(HMODULE module, const char* what) {
     ASSERT_NE(id, 0) << what << ": icon 1 has no 32 x 32 image";
     std::string image = ResourceBytes(module, MAKEINTRESOURCEA(id), RT_ICON);
     ASSERT_GE(image.size(), sizeof(BITMAPINFOHEADER)) << what;
-    BITMAPINFOHEADER header;
-    memcpy(&header, image.data(), sizeof(header));
-    EXPECT_EQ(header.biWidth, 32) << what;
-    EXPECT_EQ(header.biHeight, 64) << what << ": colour and mask";
-    EXPECT_EQ(header.biBitCount, 32) << what << ": expected 32 bits per pixel, got " << header.biBitCount;
+    // Stored as PNG to keep the program small: 8 bits for each of red, green, blue and alpha.
+    const std::string png("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
+    ASSERT_EQ(image.compare(0, png.size(), png), 0) << what << ": the 32 x 32 image is not a PNG";
+    auto big32 = [&](size_t at) {
+        return (static_cast<uint32_t>(static_cast<uint8_t>(image[at])) << 24) |
+               (static_cast<uint32_t>(static_cast<uint8_t>(image[at + 1])) << 16) |
+               (static_cast<uint32_t>(static_cast<uint8_t>(image[at + 2])) << 8) |
+               static_cast<uint8_t>(image[at + 3]);
+    };
+    EXPECT_EQ(big32(16), 32u) << what << ": width";
+    EXPECT_EQ(big32(20), 32u) << what << ": height";
+    EXPECT_EQ(static_cast<uint8_t>(image[24]), 8u) << what << ": bits per channel";
+    EXPECT_EQ(static_cast<uint8_t>(image[25]), 6u) << what << ": expected colour with alpha";
 
     std::string manifest = ResourceBytes(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
     ASSERT_FALSE(manifest.empty()) << what << ": no manifest 1";
