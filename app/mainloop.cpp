@@ -4,6 +4,7 @@
 #include "app/countdown.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
+#include "app/trace.h"
 #include "core/strings.h"
 #include "shell/menus.h"
 #include "shell/msgbox.h"
@@ -89,6 +90,8 @@ void MainLoop_Run() {
         if (g_app.currentEvent == EVENT_TRAY) {
             AnswerTrayClick();
         }
+        TRACE_MARK("loop");
+        TRACE_WRITE();
         g_app.currentEvent = Win_WaitEvent();
         if (g_app.currentEvent == EVENT_MENU) {
             RunMenuItem(Event_Menu());

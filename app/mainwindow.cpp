@@ -7,6 +7,7 @@
 #include <array>
 
 #include "app/tasks.h"
+#include "app/trace.h"
 #include "controls/control.h"
 #include "controls/images.h"
 #include "controls/kinds.h"
@@ -243,15 +244,24 @@ bool MainWindow_Open(const char* title) {
 // Everything on and around window 0, in build order.
 void MainWindow_Build(const char* trayTip) {
     HWND window = Win_Handle(MAIN_WINDOW);
+    // The window is already on the screen: it is drawn once, filled, instead of once per control and
+    // menu item.
+    Win_SetRedraw(MAIN_WINDOW, 0);
     BuildControls(window);
+    TRACE_MARK("controls");
     BuildMenus(window);
     // No countdown runs yet: the idle set, in which only "Abbrechen" is disabled.
     Ctl_Disable(CTL_CANCEL_BUTTON, 1);
+    TRACE_MARK("menus");
     for (const ShortcutRow& shortcut : kShortcuts) {
         Shortcut_Add(MAIN_WINDOW, shortcut.key, shortcut.item);
     }
+    TRACE_MARK("shortcuts");
     SetMenuBitmaps();
+    Win_SetRedraw(MAIN_WINDOW, 1);
+    TRACE_MARK("menu bitmaps");
     g_app.hasTrayIcon = AddTrayIcon(trayTip) ? 1 : 0;
+    TRACE_MARK("tray icon");
 }
 
 // Tray_Add replaces whatever still holds number 1, so repeated requests leave one icon.

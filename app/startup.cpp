@@ -7,6 +7,7 @@
 #include "app/mainloop.h"
 #include "app/mainwindow.h"
 #include "app/tasks.h"
+#include "app/trace.h"
 #include "controls/control.h"
 #include "controls/images.h"
 #include "core/objtable.h"
@@ -167,10 +168,15 @@ void App_Main() {
     g_app.instance = GetModuleHandleA(nullptr);
     g_app.mainThreadId = GetCurrentThreadId();
     g_app.mainHeap = Heap_CreateMain();
+    TRACE_MARK("entry");
     InitToolkit();
+    TRACE_MARK("toolkit");
     ReadParameters();
+    TRACE_MARK("parameters");
     LoadImages();
+    TRACE_MARK("images");
     Desk_Examine();
+    TRACE_MARK("displays");
 
     int32_t titleStart = Scratch_Pos();
     App_VersionText(titleStart);
@@ -180,6 +186,7 @@ void App_Main() {
         ProgramEnd();
     }
     HookMainWindow();
+    TRACE_MARK("window");
 
     int32_t tipStart = Scratch_Pos();
     App_VersionText(tipStart);
@@ -187,6 +194,7 @@ void App_Main() {
     MainWindow_Build(g_app.trayTip);
 
     App_ApplyCommandLine();
+    TRACE_MARK("command line");
     MainLoop_Run();
     ProgramEnd();
 }

@@ -12,6 +12,8 @@
 
 #include <cstdint>
 
+#include "app/trace.h"
+
 namespace {
 
 // ---- Internal data ----
@@ -259,8 +261,10 @@ HWND Baseline_Open(HINSTANCE instance, const char* title, HMENU* popup) {
             SendMessageA(hwnd, CB_SETCURSEL, 0, 0);
         }
     }
+    TRACE_MARK("controls");
     // Attached after the size was computed: the menu bar takes its height from the client area.
     SetMenu(main, Baseline_Menus(popup));
+    TRACE_MARK("menus");
     EnableWindow(GetDlgItem(main, 13), FALSE);
     return main;
 }
@@ -289,15 +293,19 @@ void Baseline_TrayIcon(HWND main, const char* tip, bool add) {
 // Start-up, message loop, end.
 [[noreturn]] void Baseline_Main() {
     HINSTANCE instance = GetModuleHandleA(nullptr);
+    TRACE_MARK("entry");
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_TAB_CLASSES | ICC_DATE_CLASSES | ICC_USEREX_CLASSES |
                                                  ICC_INTERNET_CLASSES};
     InitCommonControlsEx(&icc);
     InitCommonControls();
     CoInitialize(nullptr);
+    TRACE_MARK("toolkit");
     for (int32_t i = 0; i < 10; ++i) {
         g_images[i + 1] = Baseline_LoadImage(IMAGE_FILES[i]);
     }
+    TRACE_MARK("images");
     Baseline_PrimaryWidth();
+    TRACE_MARK("displays");
     char title[32];
     Baseline_VersionText(title);
     HMENU popup = nullptr;
@@ -305,13 +313,19 @@ void Baseline_TrayIcon(HWND main, const char* tip, bool add) {
     if (main == nullptr) {
         ExitProcess(0);
     }
+    TRACE_MARK("window");
     HACCEL accelerators = CreateAcceleratorTableA(const_cast<ACCEL*>(ACCELERATORS), 6);
+    TRACE_MARK("shortcuts");
     char tip[32];
     Baseline_VersionText(tip);
     Baseline_TrayIcon(main, tip, true);
     RegisterWindowMessageA("TaskbarCreated");
+    TRACE_MARK("tray icon");
     ShowWindow(main, SW_SHOWNORMAL);
     UpdateWindow(main);
+    TRACE_MARK("shown");
+    TRACE_MARK("loop");
+    TRACE_WRITE();
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         if (TranslateAcceleratorA(main, accelerators, &msg)) {

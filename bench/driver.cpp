@@ -6,7 +6,7 @@
 //   driver idle     EXE SECONDS [ARGS]      CPU time and thread wake-ups over SECONDS while running
 //   driver accuracy EXE FIELD RECORDFILE    time from "Starten" to the start of the final command
 //   driver banner   EXE                     timing of the first warning banner's slide
-//   driver pose     EXE STATE READY DONE    set up a picture (idle|countdown|warnung), write READY,
+//   driver pose     EXE STATE READY DONE    set up a picture (idle|countdown|warnung|tray), write READY,
 //                                           wait for DONE, end
 //
 // Paths may be given as Linux paths; they are mapped to drive Z:. Memory and wake-ups are read from the
@@ -29,6 +29,8 @@ constexpr int32_t ID_TIME = 9;
 constexpr int32_t ID_START = 12;
 constexpr int32_t ID_BANNER_BOX = 17;
 constexpr int32_t ID_LAST_CONTROL = 18;
+// The tray icon's callback message to the main window.
+constexpr UINT MSG_TRAY_NOTIFY = 12501;
 constexpr DWORD WINDOW_TIMEOUT_MS = 15000;
 
 // A started program and what the driver found out about it.
@@ -195,6 +197,30 @@ BOOL CALLBACK FindWindowVisit(HWND hwnd, LPARAM lParam) {
 }
 
 // A visible top-level window of a process, or null.
+// A visible top-level window of the process with the class name, or null.
+struct FindClassQuery {
+    DWORD pid;
+    const char* className;
+    HWND found;
+};
+BOOL CALLBACK FindClassVisit(HWND hwnd, LPARAM lParam) {
+    auto* query = reinterpret_cast<FindClassQuery*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char name[64] = "";
+    GetClassNameA(hwnd, name, sizeof(name));
+    if (pid == query->pid && IsWindowVisible(hwnd) && strcmp(name, query->className) == 0) {
+        query->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+HWND Target_FindClass(DWORD pid, const char* className) {
+    FindClassQuery query = {pid, className, nullptr};
+    EnumWindows(FindClassVisit, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
 HWND Target_FindWindow(DWORD pid, bool owned, const char* title) {
     FindWindowQuery query = {pid, owned, title, nullptr};
     EnumWindows(FindWindowVisit, reinterpret_cast<LPARAM>(&query));
@@ -532,6 +558,20 @@ int Mode_Pose(const char* exe, const char* state, const char* readyPath, const c
         }
         Target_Send(&target, ID_START, BM_CLICK, 0, 0);
     }
+    HWND popup = nullptr;
+    if (strcmp(state, "tray") == 0) {
+        // The pop-up menu of the tray icon, opened at the icon: the notification area is at the right end
+        // of the desktop's task bar, the menu opens at the mouse.
+        SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 14, GetSystemMetrics(SM_CYSCREEN) - 14);
+        PostMessageA(target.main, MSG_TRAY_NOTIFY, 1, WM_RBUTTONUP);
+        rc = 1;
+        const double deadline = Now_Ms() + 10000;
+        while (Now_Ms() < deadline && popup == nullptr) {
+            popup = Target_FindClass(target.pi.dwProcessId, "#32768");
+            Sleep(5);
+        }
+        rc = popup != nullptr ? 0 : 1;
+    }
     if (strcmp(state, "warnung") == 0) {
         // Wait until the banner has arrived at the top edge.
         rc = 1;
@@ -547,7 +587,7 @@ int Mode_Pose(const char* exe, const char* state, const char* readyPath, const c
     }
     Sleep(400);
     RECT rect = {};
-    GetWindowRect(target.main, &rect);
+    GetWindowRect(popup != nullptr ? popup : target.main, &rect);
     char text[128];
     const int length = snprintf(text, sizeof(text), "%ld %ld %ld %ld\n", rect.left, rect.top,
                                 rect.right - rect.left, rect.bottom - rect.top);

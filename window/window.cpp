@@ -337,6 +337,20 @@ int32_t Win_SetTopmost(ObjId number, int32_t on) {
     return 1;
 }
 
+// Drawing off while a window is filled, then one redraw of the whole window, frame and children included.
+int32_t Win_SetRedraw(ObjId number, int32_t on) {
+    WindowRecord* record = Win_Record(number);
+    if (record == nullptr) {
+        return 0;
+    }
+    SendMessageA(record->hwnd, WM_SETREDRAW, on != 0 ? TRUE : FALSE, 0);
+    if (on != 0) {
+        RedrawWindow(record->hwnd, nullptr, nullptr,
+                     RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    }
+    return 1;
+}
+
 // Gives the window a solid background colour, or -1 for the class background.
 int32_t Win_SetColor(ObjId number, int32_t colour) {
     WindowRecord* record = Win_Record(number);

@@ -73,6 +73,10 @@ int32_t Win_Hide(ObjId number, int32_t hide);
 // window exists.
 int32_t Win_Resize(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height);
 
+// Stops (on = 0) or resumes (on != 0) drawing the window and its children: a window filled with many
+// controls draws once, when drawing resumes, instead of once per control. Returns 1 if the window exists.
+int32_t Win_SetRedraw(ObjId number, int32_t on);
+
 // Pins the window above all non-topmost windows (on != 0) or releases it. 1 if the window exists.
 int32_t Win_SetTopmost(ObjId number, int32_t on);
 

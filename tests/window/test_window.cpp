@@ -345,6 +345,31 @@ TEST_F(WindowTest, test_background_colour) {
     DeleteDC(dc);
 }
 
+// While a window is being filled it is not drawn; turned back on, it is drawn once at once.
+TEST_F(WindowTest, test_redraw_off_while_filling_then_drawn_once) {
+    HWND hwnd = reinterpret_cast<HWND>(Win_Open(1, 100, 100, 200, 100, "filling", WS_POPUP));
+    ASSERT_NE(hwnd, nullptr);
+    Tk_Pump(20);
+    auto repaints = [](const std::vector<int32_t>& events) {
+        int count = 0;
+        for (int32_t event : events) {
+            count += event == EVENT_REPAINT ? 1 : 0;
+        }
+        return count;
+    };
+    EXPECT_EQ(Win_SetRedraw(1, 0), 1);
+    for (int i = 0; i < 5; ++i) {
+        CreateWindowExA(0, "STATIC", "x", WS_CHILD | WS_VISIBLE, 10 * i, 10, 10, 10, hwnd, nullptr, nullptr,
+                        nullptr);
+        InvalidateRect(hwnd, nullptr, TRUE);
+    }
+    EXPECT_EQ(repaints(Tk_Drain()), 0) << "expected no drawing while drawing is off";
+    EXPECT_EQ(Win_SetRedraw(1, 1), 1);
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    EXPECT_FALSE(GetUpdateRect(hwnd, nullptr, FALSE)) << "expected the window drawn at once";
+    EXPECT_EQ(repaints(Tk_Drain()), 1) << "expected one drawing when drawing resumes";
+}
+
 TEST_F(WindowTest, test_unknown_numbers_are_no_ops) {
     const ObjId unknown[] = {3, 999, 70000, -5, OBJ_ANY, 0x12345678};
     for (ObjId n : unknown) {
@@ -356,6 +381,7 @@ TEST_F(WindowTest, test_unknown_numbers_are_no_ops) {
         EXPECT_EQ(Win_Resize(n, 1, 2, 3, 4), 0);
         EXPECT_EQ(Win_SetTopmost(n, 1), 0);
         EXPECT_EQ(Win_SetColor(n, 0xFF), 0);
+        EXPECT_EQ(Win_SetRedraw(n, 1), 0);
         EXPECT_EQ(Shortcut_Add(n, 'E', 1), nullptr);
         Win_Close(n);
     }
