@@ -31,9 +31,14 @@ MenuRecord* CurrentMenu() {
     return static_cast<MenuRecord*>(ObjTable_Find(g_menus, g_build->current));
 }
 
-// Attaches a bar to its window (again); SetMenu also redraws the bar.
+// Attaches a bar to its window, or, when the window carries it already, lays it out and redraws it anew:
+// attaching it again for every title and item would recompute the window's frame each time.
 void AttachBar(const MenuRecord* record) {
-    if (record->owner != nullptr)
+    if (record->owner == nullptr)
+        return;
+    if (GetMenu(record->owner) == record->handle)
+        DrawMenuBar(record->owner);
+    else
         SetMenu(record->owner, record->handle);
 }
 
