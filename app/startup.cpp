@@ -80,9 +80,9 @@ void InitToolkit() {
 // The five command-line parameters, read once.
 void ReadParameters() {
     for (int32_t n = 0; n < APP_PARAM_COUNT; ++n) {
-        int32_t start = Scratch_Pos();
-        Param_Get(n, start);
-        Str_Assign(&g_app.param[n], start);
+        ScratchFrame frame;
+        Param_Get(n, frame.Start());
+        Str_Assign(&g_app.param[n], frame.Start());
     }
 }
 
@@ -164,19 +164,21 @@ void App_Main() {
     LoadImages();
     Desk_Examine();
 
-    int32_t titleStart = Scratch_Pos();
-    App_VersionText(titleStart);
-    bool opened = MainWindow_Open(Scratch_Ptr(titleStart));
-    Scratch_SetPos(titleStart);
+    bool opened = false;
+    {
+        ScratchFrame title;
+        App_VersionText(title.Start());
+        opened = MainWindow_Open(Scratch_Ptr(title.Start()));
+    }
     if (!opened) {
         ProgramEnd();
     }
     HookMainWindow();
-
-    int32_t tipStart = Scratch_Pos();
-    App_VersionText(tipStart);
-    MainWindow_Build(Scratch_Ptr(tipStart));
-    Scratch_SetPos(tipStart);
+    {
+        ScratchFrame tip;
+        App_VersionText(tip.Start());
+        MainWindow_Build(Scratch_Ptr(tip.Start()));
+    }
 
     App_ApplyCommandLine();
     MainLoop_Run();
