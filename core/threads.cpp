@@ -17,6 +17,8 @@ namespace {
 constexpr DWORD CANCEL_TIMEOUT_MS = 10000;
 // How long to wait for a killed thread to be gone.
 constexpr DWORD KILL_TIMEOUT_MS = 2000;
+// Threads that Thread_StopAll cancels in one round; more are taken in the next.
+constexpr int STOP_BATCH = 32;
 
 // Payload of a thread-list record. The record owns both handles.
 struct ThreadRecord {
@@ -269,6 +271,42 @@ void Thread_ReleaseAll(void) {
     ThreadLock lock;
     while (g_threads != nullptr)
         DropRecord(static_cast<ThreadRecord*>(List_First(g_threads)));
+}
+
+// Cancels all other threads of the list, then waits for each within one time budget.
+bool Thread_StopAll(DWORD timeoutMs) {
+    const DWORD started = GetTickCount();
+    const DWORD self = GetCurrentThreadId();
+    bool allEnded = true;
+    for (;;) {
+        HANDLE handles[STOP_BATCH];
+        HANDLE events[STOP_BATCH];
+        int taken = 0;
+        {
+            ThreadLock lock;
+            auto* record = static_cast<ThreadRecord*>(List_First(g_threads));
+            while (record != nullptr && taken < STOP_BATCH) {
+                auto* older = static_cast<ThreadRecord*>(List_Older(record));
+                if (record->threadId != self) {
+                    SetEvent(record->cancelEvent);
+                    handles[taken] = record->handle;
+                    events[taken] = record->cancelEvent;
+                    ++taken;
+                    List_Remove(&g_threads, record);
+                }
+                record = older;
+            }
+        }
+        if (taken == 0)
+            return allEnded;
+        for (int i = 0; i < taken; ++i) {
+            const DWORD elapsed = GetTickCount() - started;
+            if (!WaitAnsweringSentMessages(handles[i], elapsed < timeoutMs ? timeoutMs - elapsed : 0))
+                allEnded = false;
+            CloseHandle(handles[i]);
+            CloseHandle(events[i]);
+        }
+    }
 }
 
 // Number of records in the thread list.
