@@ -21,11 +21,6 @@ constexpr DWORD kWindowWaitMs = 15000;
 constexpr DWORD kSettleMs = 300;
 constexpr UINT kTrayNotify = 12501;
 
-std::string DirOf(const std::string& path) {
-    size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
 bool SameContent(const std::string& a, const std::string& b) {
     std::string x = ReadFile(a);
     return !x.empty() && x == ReadFile(b);
@@ -175,12 +170,6 @@ std::vector<HWND> FindWindows(DWORD pid, const char* className, const char* titl
 
 // ---- Files and folders ----
 
-std::string BinDir() {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    return DirOf(path);
-}
-
 std::string SystemDir() {
     char path[MAX_PATH] = "";
     GetSystemDirectoryA(path, sizeof path);
@@ -195,23 +184,6 @@ long long FileSize(const std::string& path) {
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-std::string ReadFile(const std::string& path) {
-    HANDLE file =
-        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return "";
-    }
-    std::string content;
-    char buffer[4096];
-    DWORD read = 0;
-    while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
-        content.append(buffer, read);
-    }
-    CloseHandle(file);
-    return content;
-}
-
 bool WriteSizedFile(const std::string& path, long long bytes) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -223,46 +195,6 @@ bool WriteSizedFile(const std::string& path, long long bytes) {
               written == zeros.size();
     CloseHandle(file);
     return ok;
-}
-
-std::string MakeTempDir(const std::string& tag) {
-    static int counter = 0;
-    char base[MAX_PATH] = "";
-    GetTempPathA(sizeof base, base);
-    for (;;) {
-        std::string dir = std::string(base) + "nt-app-" + tag + "-" + std::to_string(GetCurrentProcessId()) +
-                          "-" + std::to_string(++counter);
-        if (CreateDirectoryA(dir.c_str(), nullptr)) {
-            return dir;
-        }
-        if (GetLastError() != ERROR_ALREADY_EXISTS) {
-            return dir;
-        }
-    }
-}
-
-void RemoveTree(const std::string& dir) {
-    if (dir.empty()) {
-        return;
-    }
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..") {
-                continue;
-            }
-            std::string path = dir + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryA(dir.c_str());
 }
 
 bool RecorderReady(std::string* why) {
@@ -349,19 +281,6 @@ std::vector<std::pair<HWND, std::string>> TrayIconTips() {
 }
 
 // ---- Waiting ----
-
-bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs, DWORD stepMs) {
-    double end = NowMs() + timeoutMs;
-    for (;;) {
-        if (cond()) {
-            return true;
-        }
-        if (NowMs() >= end) {
-            return cond();
-        }
-        Sleep(stepMs);
-    }
-}
 
 double NowMs() {
     using namespace std::chrono;
@@ -700,19 +619,7 @@ int Program::ThreadCount() {
 }
 
 std::vector<std::string> Program::Records() {
-    std::vector<std::string> lines;
-    std::string content = ReadFile(record_);
-    size_t start = 0;
-    while (start < content.size()) {
-        size_t end = content.find("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(content.substr(start));
-            break;
-        }
-        lines.push_back(content.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
+    return testsupport::Lines(ReadFile(record_));
 }
 
 double Program::WaitForRecord(DWORD timeoutMs) {

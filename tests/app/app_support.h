@@ -11,23 +11,24 @@
 #include <utility>
 #include <vector>
 
+#include "common/harness_common.h"
+
 namespace apptest {
 
-// Directory of the running test program (the build's bin folder, where Nachtriegel.exe,
-// fake_tool.exe and the image folders are).
-std::string BinDir();
+// The program folder (where Nachtriegel.exe, fake_tool.exe and the image folders are), temporary
+// folders, reading files and waiting: the helpers of all test programs.
+using testsupport::BinDir;
+using testsupport::MakeTempDir;
+using testsupport::ReadFile;
+using testsupport::RemoveTree;
+using testsupport::WaitFor;
+
 // The Windows system directory.
 std::string SystemDir();
 // Size of a file, or -1.
 long long FileSize(const std::string& path);
-// Whole content of a file, or "" when it cannot be read.
-std::string ReadFile(const std::string& path);
 // Writes a file of exactly `bytes` bytes (zeros).
 bool WriteSizedFile(const std::string& path, long long bytes);
-// A fresh, empty temporary folder (removed by RemoveTree).
-std::string MakeTempDir(const std::string& tag);
-// Deletes a folder with everything in it.
-void RemoveTree(const std::string& dir);
 
 // Installs the recorder as system32\shutdown.exe and system32\rundll32.exe and proves that
 // starting those paths runs the recorder. Checked once per test program; false (with the
@@ -40,8 +41,6 @@ int TrayIconCount();
 std::vector<HWND> TrayIcons();
 std::vector<std::pair<HWND, std::string>> TrayIconTips();
 
-// Polls cond every stepMs until it holds or timeoutMs have passed.
-bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs, DWORD stepMs = 20);
 // Milliseconds since an arbitrary start (monotonic).
 double NowMs();
 
