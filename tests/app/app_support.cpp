@@ -366,8 +366,8 @@ bool Program::WaitReady() {
     // applied. The window and its last control are checked as well, as WaitForInputIdle alone
     // also returns for a program that ended.
     WaitForInputIdle(pi_.hProcess, kWindowWaitMs);
-    if (!WaitFor([this] { return Control(18) != nullptr || !Running(); }, kWindowWaitMs) ||
-        Control(18) == nullptr) {
+    if (!WaitFor([this] { return Control(kToneBox) != nullptr || !Running(); }, kWindowWaitMs) ||
+        Control(kToneBox) == nullptr) {
         return false;
     }
     // And the main thread answers messages (it may still be finishing the menus and the tray).
@@ -418,7 +418,7 @@ HWND Program::WaitForBanner(DWORD timeoutMs) {
 }
 
 std::string Program::BannerText(HWND banner) {
-    HWND text = GetDlgItem(banner, 14);
+    HWND text = GetDlgItem(banner, kBannerText);
     return text == nullptr ? std::string() : TextOf(text);
 }
 
@@ -475,7 +475,8 @@ int Program::Checked(int number) {
 
 int Program::Selection() {
     DWORD_PTR index = 0;
-    if (!SendMessageTimeoutA(Control(7), CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &index)) {
+    if (!SendMessageTimeoutA(Control(kTaskList), CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                             &index)) {
         return -2;
     }
     return static_cast<int>(static_cast<LRESULT>(index));
@@ -484,7 +485,7 @@ int Program::Selection() {
 std::vector<std::string> Program::TaskItems() {
     // The wide form: Wine carries CB_GETLBTEXT between processes correctly only as Unicode.
     std::vector<std::string> items;
-    HWND list = Control(7);
+    HWND list = Control(kTaskList);
     DWORD_PTR count = 0;
     if (list == nullptr ||
         !SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &count)) {
@@ -529,7 +530,7 @@ void Program::SetText(int number, const std::string& text) {
 
 void Program::Select(int index) {
     DWORD_PTR result = 0;
-    SendMessageTimeoutA(Control(7), CB_SETCURSEL, static_cast<WPARAM>(index), 0, SMTO_ABORTIFHUNG,
+    SendMessageTimeoutA(Control(kTaskList), CB_SETCURSEL, static_cast<WPARAM>(index), 0, SMTO_ABORTIFHUNG,
                         kMessageTimeoutMs, &result);
 }
 
@@ -538,7 +539,7 @@ void Program::ChooseMenu(int item) {
 }
 
 void Program::TrayCallback(LPARAM mouseMessage) {
-    PostMessageA(Main(), kTrayNotify, 1, mouseMessage);
+    PostMessageA(Main(), kTrayNotify, kTrayIconNumber, mouseMessage);
 }
 
 bool Program::Keys(const std::vector<WORD>& keys) {

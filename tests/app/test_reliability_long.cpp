@@ -86,17 +86,17 @@ class CountdownWatch {
     void Watch() {
         Program& program = *program_;
         program.Select(kTaskRestart);
-        program.SetText(9, std::to_string(kMinutes * 60));
-        program.Click(17);
-        program.Click(18);
-        if (program.Checked(17) != BST_CHECKED || program.Checked(18) != BST_CHECKED) {
+        program.SetText(kTimeField, std::to_string(kMinutes * 60));
+        program.Click(kBannerBox);
+        program.Click(kToneBox);
+        if (program.Checked(kBannerBox) != BST_CHECKED || program.Checked(kToneBox) != BST_CHECKED) {
             seen_.setupError = "the warning boxes could not be checked";
             return;
         }
         seen_.idle = longrun::Take(program);
         const double started = apptest::NowMs();
-        program.Click(12);
-        if (!apptest::WaitFor([&] { return program.Enabled(13); }, 3000)) {
+        program.Click(kStartButton);
+        if (!apptest::WaitFor([&] { return program.Enabled(kCancelButton); }, 3000)) {
             seen_.setupError = "the countdown did not start";
             return;
         }
@@ -156,8 +156,6 @@ CountdownWatch& TenMinuteCountdown() {
 // ---- Start/cancel cycles ----
 
 constexpr int kCycles = 1000;
-constexpr int kInputControls[] = {3, 6, 7, 8, 9, 10, 11, 12, 17, 18};
-constexpr int kCancel = 13;
 
 // True when the controls show the idle set: inputs enabled, "Abbrechen" disabled.
 bool IdleSet(Program& program) {
@@ -166,7 +164,7 @@ bool IdleSet(Program& program) {
             return false;
         }
     }
-    return !program.Enabled(kCancel);
+    return !program.Enabled(kCancelButton);
 }
 
 // How long to let the countdown run before "Abbrechen": mostly within the first step's sleep, some
@@ -187,7 +185,7 @@ DWORD RandomDelay(std::mt19937& random) {
 
 constexpr int kLines = 200;
 constexpr int kAtOnce = 4; // programs run side by side to keep the test short
-constexpr int kImageControls[] = {2, 5, 16};
+constexpr int kImageControls[] = {kIntroImage, kTaskImage, kWarnImage};
 constexpr const char* kImageFiles[] = {
     "Symbole\\Einleitung.ico", "Symbole\\Vorgang.ico",      "Bilder\\Einstellungen.bmp",
     "Bilder\\Beenden.bmp",     "Bilder\\Informationen.bmp", "Symbole\\Nachtriegel-16.ico",
@@ -355,17 +353,18 @@ void CheckWindow(Program& program, bool ready, const std::string& line, const Ex
         report();
         return;
     }
-    const std::string field = program.Text(9);
+    const std::string field = program.Text(kTimeField);
     expect(field == e.field, "time field: expected '" + Shown(e.field) + "', got '" + Shown(field) + "'");
-    const int banner = program.Checked(17);
+    const int banner = program.Checked(kBannerBox);
     expect(banner == (e.banner ? BST_CHECKED : BST_UNCHECKED), "banner box: got " + std::to_string(banner));
-    const int tone = program.Checked(18);
+    const int tone = program.Checked(kToneBox);
     expect(tone == (e.tone ? BST_CHECKED : BST_UNCHECKED), "tone box: got " + std::to_string(tone));
     const int selection = program.Selection();
     expect(selection == (e.task >= 0 ? e.task : 0), "task: expected " +
                                                         std::to_string(e.task >= 0 ? e.task : 0) + ", got " +
                                                         std::to_string(selection));
-    expect(program.Enabled(12) == (e.task < 0), e.task < 0 ? "a countdown started" : "no countdown started");
+    expect(program.Enabled(kStartButton) == (e.task < 0),
+           e.task < 0 ? "a countdown started" : "no countdown started");
     HWND main = program.Main();
     if (e.minimize) {
         expect(apptest::WaitFor([&] { return !IsWindowVisible(main); }, 3000), "the window was not hidden");
@@ -381,7 +380,7 @@ void EndRun(Program& program, const std::string& line, const Expectation& e) {
     if (e.task >= 0 && e.limit <= 1) {
         EXPECT_EQ(program.WaitExit(10000), 0u) << where << ": the countdown did not end the program";
     } else {
-        program.ChooseMenu(2);
+        program.ChooseMenu(kItemQuit);
         EXPECT_EQ(program.WaitExit(5000), 0u) << where << ": exit code after Beenden";
     }
 }
@@ -485,9 +484,9 @@ TEST(ReliabilityLong, test_thousand_start_cancel_cycles_start_nothing_and_leave_
     TenMinuteCountdown().Start();
     Program program;
     ASSERT_TRUE(program.Start(""));
-    program.SetText(9, "600");
-    ASSERT_TRUE(program.Click(17));
-    ASSERT_TRUE(program.Click(18));
+    program.SetText(kTimeField, "600");
+    ASSERT_TRUE(program.Click(kBannerBox));
+    ASSERT_TRUE(program.Click(kToneBox));
     longrun::Census idle = longrun::Take(program);
     ASSERT_GT(idle.threads, 0);
     ASSERT_GT(idle.handles, 0);
@@ -497,13 +496,13 @@ TEST(ReliabilityLong, test_thousand_start_cancel_cycles_start_nothing_and_leave_
     longrun::Census atHundred;
     int nearWarning = 0;
     for (int cycle = 0; cycle < kCycles; ++cycle) {
-        ASSERT_TRUE(program.Click(12)) << "cycle " << cycle << ": Starten did not answer";
-        ASSERT_TRUE(apptest::WaitFor([&] { return program.Enabled(kCancel); }, 3000, 1))
+        ASSERT_TRUE(program.Click(kStartButton)) << "cycle " << cycle << ": Starten did not answer";
+        ASSERT_TRUE(apptest::WaitFor([&] { return program.Enabled(kCancelButton); }, 3000, 1))
             << "cycle " << cycle << ": the running set did not come";
         const DWORD delay = RandomDelay(random);
         nearWarning += delay > 940 ? 1 : 0;
         Sleep(delay);
-        ASSERT_TRUE(program.Click(kCancel)) << "cycle " << cycle << ": Abbrechen did not answer";
+        ASSERT_TRUE(program.Click(kCancelButton)) << "cycle " << cycle << ": Abbrechen did not answer";
         ASSERT_TRUE(apptest::WaitFor([&] { return IdleSet(program); }, 3000, 1))
             << "cycle " << cycle << " (cancel after " << delay << " ms): the idle set did not come back";
         ASSERT_TRUE(program.Records().empty()) << "cycle " << cycle << ": a command was started";
@@ -532,9 +531,9 @@ TEST(ReliabilityLong, test_thousand_start_cancel_cycles_start_nothing_and_leave_
         << "handles grew from " << atHundred.handles << " after 100 cycles to " << end.handles;
 
     // Still the same program: a last start runs, Esc's menu item ends it with exit code 0.
-    ASSERT_TRUE(program.Click(12));
-    EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(kCancel); }, 3000));
-    program.ChooseMenu(2);
+    ASSERT_TRUE(program.Click(kStartButton));
+    EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(kCancelButton); }, 3000));
+    program.ChooseMenu(kItemQuit);
     EXPECT_EQ(program.WaitExit(5000), 0u);
     EXPECT_TRUE(program.Records().empty()) << "the task ran although the program was ended";
 }
@@ -615,12 +614,14 @@ TEST(ReliabilityLong, test_damaged_image_files_leave_their_places_empty) {
                 EXPECT_EQ(trays, traysBefore) << DamageName(damage) << ": a tray icon without its picture";
             }
             // Still fully working: a countdown starts and is cancelled, the menu ends the program.
-            program.SetText(9, "600");
-            EXPECT_TRUE(program.Click(12));
-            EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(13); }, 3000)) << DamageName(damage);
-            EXPECT_TRUE(program.Click(13));
-            EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(12); }, 3000)) << DamageName(damage);
-            program.ChooseMenu(2);
+            program.SetText(kTimeField, "600");
+            EXPECT_TRUE(program.Click(kStartButton));
+            EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(kCancelButton); }, 3000))
+                << DamageName(damage);
+            EXPECT_TRUE(program.Click(kCancelButton));
+            EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(kStartButton); }, 3000))
+                << DamageName(damage);
+            program.ChooseMenu(kItemQuit);
             EXPECT_EQ(program.WaitExit(5000), 0u) << DamageName(damage);
             EXPECT_TRUE(program.Records().empty()) << DamageName(damage);
         }
@@ -655,9 +656,9 @@ TEST(ReliabilityLong, test_program_file_missing_or_a_directory_shows_in_the_vers
         }
         ASSERT_TRUE(program.Start("", layout)) << c.name;
         EXPECT_EQ(apptest::Inspect(program.Main()).title, c.title) << "program file " << c.name;
-        SIZE size = ControlSize(program, 2);
+        SIZE size = ControlSize(program, kIntroImage);
         EXPECT_GT(size.cx, 0) << "the pictures of the current directory are shown";
-        program.ChooseMenu(2);
+        program.ChooseMenu(kItemQuit);
         EXPECT_EQ(program.WaitExit(5000), 0u) << c.name;
         EXPECT_TRUE(program.Records().empty());
         apptest::RemoveTree(dir);
