@@ -479,6 +479,64 @@ SIZE ControlSize(Program& program, int number) {
 
 } // namespace
 
+// The reference that judges the random command lines is checked against cases worked out by hand
+// from the splitting and conversion rules, so that a mistake it shared with the program could not
+// pass unseen.
+TEST(ReliabilityLong, test_reference_rules_agree_with_hand_written_cases) {
+    struct Split {
+        const char* line;
+        std::vector<std::string> parameters; // after the program name
+    };
+    const Split splits[] = {
+        {"prog.exe restart 600 minimize 1 0", {"restart", "600", "minimize", "1", "0"}},
+        {"prog.exe", {}},
+        {"prog.exe   ", {}},
+        {"\"C:\\Program Files\\prog.exe\" end 60", {"end", "60"}},
+        {"\"p q\"r s", {"r", "s"}},
+        {"prog \"a b\" c", {"a b", "c"}},
+        {"prog \"a\"b", {"a", "b"}},
+        {"prog \"\" x", {"", "x"}},
+        {"prog \"abc", {"abc"}},
+        {"prog x\"y z\"", {"x\"y", "z\""}},
+        {"prog a   b   ", {"a", "b"}},
+        {"prog a\tb \t", {"a\tb", "\t"}},
+        {"prog \"x y\"\"z\" w", {"x y", "z", "w"}},
+    };
+    for (const Split& c : splits) {
+        for (int index = -1; index <= static_cast<int>(c.parameters.size()); ++index) {
+            const std::string expected =
+                index >= 0 && index < static_cast<int>(c.parameters.size()) ? c.parameters[index] : "";
+            EXPECT_EQ(longrun::ParamOf(c.line, index), expected)
+                << "'" << Shown(c.line) << "' parameter " << index;
+        }
+    }
+    struct Number {
+        const char* text;
+        int32_t value;
+    };
+    const Number numbers[] = {
+        {"600", 600},
+        {"  \t42", 42},
+        {"+7", 7},
+        {"-13x", -13},
+        {"12.9", 12},
+        {"abc", 0},
+        {"", 0},
+        {"- 5", 0},
+        {"+-5", 0},
+        {"\n5", 0},
+        {"007", 7},
+        {"2147483647", INT32_MAX},
+        {"2147483648", INT32_MAX},
+        {"4294967296", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"-99999999999", INT32_MIN},
+    };
+    for (const Number& c : numbers) {
+        EXPECT_EQ(longrun::ToInt(c.text), c.value) << "'" << Shown(c.text) << "'";
+    }
+}
+
 TEST(ReliabilityLong, test_thousand_start_cancel_cycles_start_nothing_and_leave_nothing_behind) {
     REQUIRE_RECORDER();
     TenMinuteCountdown().Start();
