@@ -127,6 +127,17 @@ LRESULT CALLBACK CountingWindowProc(HWND window, UINT message, WPARAM wParam, LP
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// A message-only window of this thread that answers (and counts) what SenderBody sends.
+HWND CountingWindow() {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = CountingWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "CoreThreadsTestWindow";
+    RegisterClassA(&windowClass); // fails harmlessly when a test registered it before
+    return CreateWindowA("CoreThreadsTestWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                         GetModuleHandleA(nullptr), nullptr);
+}
+
 // Spins without ever reaching a cancellation point.
 DWORD WINAPI SpinnerBody(LPVOID) {
     g_selfHandle = DuplicateSelf();
@@ -342,13 +353,7 @@ TEST_F(ThreadsTest, test_cancelled_thread_starts_no_thread) {
 }
 
 TEST_F(ThreadsTest, test_terminate_answers_messages_sent_to_the_caller) {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = CountingWindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "CoreThreadsTestWindow";
-    RegisterClassA(&windowClass);
-    g_window = CreateWindowA("CoreThreadsTestWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                             GetModuleHandleA(nullptr), nullptr);
+    g_window = CountingWindow();
     ASSERT_NE(g_window, nullptr);
     g_sentAnswered = 0;
     int32_t number = Start(SenderBody);
@@ -388,13 +393,7 @@ TEST_F(ThreadsTest, test_stuck_thread_is_killed_after_the_time_out) {
 // caller. A thread that never reaches a cancellation point is reported, within the budget, and
 // left running (killing it could leave a heap locked).
 TEST_F(ThreadsTest, test_stop_all_ends_every_other_thread_within_its_budget) {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = CountingWindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "CoreThreadsStopWindow";
-    RegisterClassA(&windowClass);
-    g_window = CreateWindowA("CoreThreadsStopWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                             GetModuleHandleA(nullptr), nullptr);
+    g_window = CountingWindow();
     ASSERT_NE(g_window, nullptr);
     g_childStarts = 0;
     std::vector<HANDLE> workers;
