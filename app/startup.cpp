@@ -42,6 +42,8 @@ constexpr int32_t kParamTask = 0, kParamSeconds = 1, kParamWindow = 2, kParamBan
 // steps) before it ends the program itself, so the exit never depends on a stuck main thread.
 constexpr DWORD kHandOverStepMs = 100;
 constexpr int32_t kHandOverSteps = 150;
+// How long the end waits in all for the helper threads to stop.
+constexpr DWORD kStopThreadsMs = 5000;
 
 // Window 0's procedure with one addition: the end request of another thread. It is answered
 // wherever the main thread is dispatching, also inside a message box or the pop-up menu.
@@ -101,16 +103,20 @@ void LoadImages() {
             Sleep_Ms(kHandOverStepMs);
         }
     }
-    // A countdown must not reach its final action while the program is being ended on purpose.
-    if (GetCurrentThreadId() == g_app.mainThreadId) {
-        Thread_Terminate(g_app.countdownThread);
-    }
+    // The helper threads go first: a countdown must not reach its final action during the
+    // releases, and a banner thread must not paint its text from tables that are being freed.
+    const bool alone = Thread_StopAll(kStopThreadsMs);
     Thread_ReleaseAll();
     Tray_ReleaseAll();
     Img_FreeAll();
     Win_End();
     Desk_Release();
-    Heap_DestroyMain();
+    // Every toolkit call reads the tables in the main heap, so it is destroyed only when no other
+    // thread can make one: every helper has ended and this is the main thread (which may otherwise
+    // still be dispatching). Else the heap goes with the process.
+    if (alone && GetCurrentThreadId() == g_app.mainThreadId) {
+        Heap_DestroyMain();
+    }
     ExitProcess(0);
 }
 

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <thread>
 
@@ -721,6 +722,201 @@ TEST(ReliabilityLong, test_program_file_missing_or_a_directory_shows_in_the_vers
         EXPECT_TRUE(program.Records().empty());
         apptest::RemoveTree(dir);
     }
+}
+
+namespace {
+
+// ---- Ending while banners slide and repaint ----
+
+// Runs of the exit test, and how many programs run side by side.
+constexpr int kEndRuns = 240;
+constexpr int kEndAtOnce = 6;
+
+// Keeps the banners of the programs it is aimed at painting: from outside, it invalidates each banner
+// window and its text and sends them WM_PAINT, again and again, so that each banner thread runs its
+// windows' procedures at every moment of its program's end. Other programs (the ten-minute countdown,
+// whose timing is judged) are left alone.
+class RepaintHammer {
+  public:
+    RepaintHammer() {
+        for (std::thread& thread : threads_) {
+            thread = std::thread([this] { Run(); });
+        }
+    }
+    ~RepaintHammer() {
+        stop_ = true;
+        for (std::thread& thread : threads_) {
+            thread.join();
+        }
+    }
+    // The processes whose banners are painted from now on.
+    void Aim(const std::vector<DWORD>& processes) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        processes_ = processes;
+    }
+    long Painted() const {
+        return painted_;
+    }
+
+  private:
+    bool Aimed(HWND window) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        std::lock_guard<std::mutex> lock(mutex_);
+        return std::find(processes_.begin(), processes_.end(), process) != processes_.end();
+    }
+
+    void Run() {
+        while (!stop_) {
+            HWND banner = nullptr;
+            bool any = false;
+            while ((banner = FindWindowExA(nullptr, banner, "WindowClass_1", nullptr)) != nullptr) {
+                if (!Aimed(banner)) {
+                    continue;
+                }
+                any = true;
+                HWND text = GetDlgItem(banner, kBannerText);
+                RedrawWindow(banner, nullptr, nullptr,
+                             RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+                DWORD_PTR result = 0;
+                for (HWND window : {text, banner}) {
+                    if (window != nullptr &&
+                        SendMessageTimeoutA(window, WM_PAINT, 0, 0, SMTO_ABORTIFHUNG, 200, &result) != 0) {
+                        ++painted_;
+                    }
+                }
+            }
+            if (!any) {
+                Sleep(1);
+            }
+        }
+    }
+
+    std::mutex mutex_;
+    std::vector<DWORD> processes_;
+    std::atomic<bool> stop_{false};
+    std::atomic<long> painted_{0};
+    std::thread threads_[3];
+};
+
+// The ways a user ends the program while a banner is up.
+enum class EndWay { Escape, CloseBox, TrayMenu };
+const char* EndWayName(EndWay way) {
+    switch (way) {
+        case EndWay::Escape:
+            return "Esc";
+        case EndWay::CloseBox:
+            return "close box";
+        case EndWay::TrayMenu:
+            return "Beenden (tray menu)";
+    }
+    return "?";
+}
+
+// Only one run at a time may take the foreground for its key.
+std::mutex g_keyboard;
+
+// What one run saw; judged on the test's thread.
+struct EndSeen {
+    int run = 0;
+    EndWay way = EndWay::Escape;
+    DWORD delayMs = 0;
+    bool banner = false;
+    DWORD exitCode = STILL_ACTIVE;
+    std::vector<std::string> records;
+};
+
+// Waits for the program's banner, lets it slide for delayMs, ends the program and waits for its end.
+void EndWhileSliding(Program& program, EndSeen& seen) {
+    seen.banner = program.WaitForBanner(10000) != nullptr;
+    if (!seen.banner) {
+        return;
+    }
+    Sleep(seen.delayMs);
+    switch (seen.way) {
+        case EndWay::Escape: {
+            // The key goes to the foreground window, which another program's banner may take in
+            // between: it is pressed again until this program ends.
+            std::lock_guard<std::mutex> keyboard(g_keyboard);
+            for (int attempt = 0; attempt < 5 && program.Running(); ++attempt) {
+                program.Keys({VK_ESCAPE});
+                program.WaitExit(500);
+            }
+            break;
+        }
+        case EndWay::CloseBox:
+            PostMessageA(program.Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
+            break;
+        case EndWay::TrayMenu:
+            program.ChooseMenu(kItemTrayQuit);
+            break;
+    }
+    seen.exitCode = program.WaitExit(10000);
+    // A started command reaches its recorder a moment after the program has ended.
+    Sleep(300);
+    seen.records = program.Records();
+}
+
+} // namespace
+
+// The end of the program while banners slide in and are painted from outside all the time: the end
+// must never run toolkit code on freed memory. Every run ends with exit code 0, starts no task and
+// leaves no tray icon behind.
+TEST(ReliabilityLong, test_ending_while_banners_slide_and_repaint_is_clean_every_time) {
+    REQUIRE_RECORDER();
+    TenMinuteCountdown().Start();
+    RepaintHammer hammer;
+    const unsigned seed = 1604u;
+    std::mt19937 random(seed);
+    int failed = 0;
+    int runs = 0;
+    const double started = apptest::NowMs();
+    for (int first = 0; first < kEndRuns && failed < 5; first += kEndAtOnce) {
+        std::vector<std::unique_ptr<Program>> programs;
+        std::vector<EndSeen> seen(kEndAtOnce);
+        for (int i = 0; i < kEndAtOnce; ++i) {
+            seen[i].run = first + i;
+            seen[i].way = static_cast<EndWay>(seen[i].run % 3);
+            // Somewhere in the slide-in or the pause after it.
+            seen[i].delayMs = std::uniform_int_distribution<DWORD>(0, 800)(random);
+            programs.push_back(std::make_unique<Program>());
+            ASSERT_TRUE(programs.back()->Launch("end 600 x 1")) << "run " << seen[i].run;
+        }
+        std::vector<DWORD> processes;
+        for (auto& program : programs) {
+            processes.push_back(program->ProcessId());
+        }
+        hammer.Aim(processes);
+        std::vector<std::thread> drivers;
+        for (int i = 0; i < kEndAtOnce; ++i) {
+            drivers.emplace_back(EndWhileSliding, std::ref(*programs[i]), std::ref(seen[i]));
+        }
+        for (std::thread& driver : drivers) {
+            driver.join();
+        }
+        for (const EndSeen& r : seen) {
+            const std::string where = "run " + std::to_string(r.run) + " (" + EndWayName(r.way) + " after " +
+                                      std::to_string(r.delayMs) + " ms)";
+            EXPECT_TRUE(r.banner) << where << ": no banner";
+            EXPECT_EQ(r.exitCode, 0u) << where << ": exit code " << r.exitCode;
+            EXPECT_TRUE(r.records.empty()) << where << ": the task ran";
+            failed += r.banner && r.exitCode == 0 && r.records.empty() ? 0 : 1;
+            ++runs;
+        }
+        EXPECT_TRUE(apptest::WaitFor(
+            [&] {
+                for (auto& program : programs) {
+                    if (!program->NewTrayIcons().empty()) {
+                        return false;
+                    }
+                }
+                return true;
+            },
+            3000))
+            << "runs " << first << " to " << first + kEndAtOnce - 1 << ": a tray icon was left behind";
+    }
+    std::printf("seed %u: %d runs in %.0f s, %ld paints sent\n", seed, runs,
+                (apptest::NowMs() - started) / 1000, hammer.Painted());
 }
 
 TEST(ReliabilityLong, test_ten_minute_countdown_warns_every_minute_then_restarts) {
