@@ -13,28 +13,14 @@ class ThreadSlot {
     constexpr explicit ThreadSlot(PFLS_CALLBACK_FUNCTION onThreadEnd = nullptr) : onThreadEnd_(onThreadEnd) {}
 
     // The calling thread's value, null until it sets one.
-    void* Get() {
-        const DWORD index = Index();
-        return index == FLS_OUT_OF_INDEXES ? nullptr : FlsGetValue(index);
-    }
+    void* Get();
 
     // Stores the calling thread's value; false if no slot could be had.
-    bool Set(void* value) {
-        const DWORD index = Index();
-        return index != FLS_OUT_OF_INDEXES && FlsSetValue(index, value) != FALSE;
-    }
+    bool Set(void* value);
 
   private:
-    DWORD Index() {
-        InitOnceExecuteOnce(&once_, &ThreadSlot::Allocate, this, nullptr);
-        return index_;
-    }
-
-    static BOOL CALLBACK Allocate(PINIT_ONCE, PVOID self, PVOID*) {
-        ThreadSlot* slot = static_cast<ThreadSlot*>(self);
-        slot->index_ = FlsAlloc(slot->onThreadEnd_);
-        return TRUE;
-    }
+    DWORD Index();
+    static BOOL CALLBACK Allocate(PINIT_ONCE, PVOID self, PVOID*);
 
     INIT_ONCE once_ = INIT_ONCE_STATIC_INIT;
     DWORD index_ = FLS_OUT_OF_INDEXES;
