@@ -103,10 +103,9 @@ void LoadImages() {
             Sleep_Ms(kHandOverStepMs);
         }
     }
-    // The helper threads go first: a countdown must not reach its final action during the
-    // releases, and a banner thread must not paint its text from tables that are being freed.
+    // The threads' release stops them first: a countdown must not reach its final action during
+    // the releases, and a banner thread must not paint its text from tables that are being freed.
     const bool alone = Thread_StopAll(kStopThreadsMs);
-    Thread_ReleaseAll();
     Tray_ReleaseAll();
     Img_FreeAll();
     Win_End();

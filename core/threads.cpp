@@ -17,8 +17,6 @@ namespace {
 constexpr DWORD CANCEL_TIMEOUT_MS = 10000;
 // How long to wait for a killed thread to be gone.
 constexpr DWORD KILL_TIMEOUT_MS = 2000;
-// Threads that Thread_StopAll cancels in one round; more are taken in the next.
-constexpr int STOP_BATCH = 32;
 
 // Payload of a thread-list record. The record owns both handles.
 struct ThreadRecord {
@@ -273,39 +271,41 @@ void Thread_ReleaseAll(void) {
         DropRecord(static_cast<ThreadRecord*>(List_First(g_threads)));
 }
 
-// Cancels all other threads of the list, then waits for each within one time budget.
+// Cancels all other threads of the list, then takes their records one by one and waits for each
+// thread within one time budget. Every round cancels again whatever is in the list, so threads
+// started meanwhile are cancelled too.
 bool Thread_StopAll(DWORD timeoutMs) {
     const DWORD started = GetTickCount();
     const DWORD self = GetCurrentThreadId();
     bool allEnded = true;
     for (;;) {
-        HANDLE handles[STOP_BATCH];
-        HANDLE events[STOP_BATCH];
-        int taken = 0;
+        HANDLE handle = nullptr;
+        HANDLE event = nullptr;
         {
             ThreadLock lock;
-            auto* record = static_cast<ThreadRecord*>(List_First(g_threads));
-            while (record != nullptr && taken < STOP_BATCH) {
-                auto* older = static_cast<ThreadRecord*>(List_Older(record));
+            ThreadRecord* taken = nullptr;
+            for (auto* record = static_cast<ThreadRecord*>(List_First(g_threads)); record != nullptr;
+                 record = static_cast<ThreadRecord*>(List_Older(record))) {
                 if (record->threadId != self) {
                     SetEvent(record->cancelEvent);
-                    handles[taken] = record->handle;
-                    events[taken] = record->cancelEvent;
-                    ++taken;
-                    List_Remove(&g_threads, record);
+                    taken = record;
                 }
-                record = older;
             }
+            if (taken == nullptr) {
+                // Only the caller's own record can be left: it goes as well.
+                while (g_threads != nullptr)
+                    DropRecord(static_cast<ThreadRecord*>(List_First(g_threads)));
+                return allEnded;
+            }
+            handle = taken->handle;
+            event = taken->cancelEvent;
+            List_Remove(&g_threads, taken);
         }
-        if (taken == 0)
-            return allEnded;
-        for (int i = 0; i < taken; ++i) {
-            const DWORD elapsed = GetTickCount() - started;
-            if (!WaitAnsweringSentMessages(handles[i], elapsed < timeoutMs ? timeoutMs - elapsed : 0))
-                allEnded = false;
-            CloseHandle(handles[i]);
-            CloseHandle(events[i]);
-        }
+        const DWORD elapsed = GetTickCount() - started;
+        if (!WaitAnsweringSentMessages(handle, elapsed < timeoutMs ? timeoutMs - elapsed : 0))
+            allEnded = false;
+        CloseHandle(handle);
+        CloseHandle(event);
     }
 }
 
