@@ -268,13 +268,10 @@ void ObjTable_Discard(ObjectTable* table, ObjId number) {
 void ObjTable_Rewind(ObjectTable* table) {
     if (table == nullptr)
         return;
-    NoteUse(table);
     table->iterIndex = 0;
-    AcquireSRWLockShared(&table->lock);
     ListRecord* oldest = table->listHead;
     while (oldest != nullptr && oldest->next != nullptr)
         oldest = oldest->next;
-    ReleaseSRWLockShared(&table->lock);
     table->iterCursor = oldest;
 }
 
@@ -282,7 +279,6 @@ void ObjTable_Rewind(ObjectTable* table) {
 void* ObjTable_Next(ObjectTable* table, ObjId* number) {
     if (table == nullptr)
         return nullptr;
-    NoteUse(table);
     while (table->iterIndex < table->capacity) {
         int32_t index = table->iterIndex++;
         void* record = SlotOf(table, index);
@@ -292,13 +288,10 @@ void* ObjTable_Next(ObjectTable* table, ObjId* number) {
             return record;
         }
     }
-    AcquireSRWLockShared(&table->lock);
     ListRecord* cursor = table->iterCursor;
-    if (cursor != nullptr)
-        table->iterCursor = cursor->previous;
-    ReleaseSRWLockShared(&table->lock);
     if (cursor == nullptr)
         return nullptr;
+    table->iterCursor = cursor->previous;
     void* payload = PayloadOf(cursor);
     if (number != nullptr)
         *number = reinterpret_cast<ObjId>(payload);
