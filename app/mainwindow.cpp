@@ -24,17 +24,18 @@ constexpr int32_t kWindowWidth = 500;
 constexpr int32_t kWindowHeight = 350;
 constexpr uint32_t kWindowFlags = 0xCA0001;
 
-enum class Kind { Frame, Image, Text, Combo, Edit, Button, Check };
+enum class Kind : uint8_t { Frame, Image, Text, Combo, Edit, Button, Check };
 
 // One control of the main window. `last` is the creation call's final argument (frame type,
 // extended style or flags); `image` the image number shown by an image control.
+// The fields are as narrow as their values allow: the table is part of the program file.
 struct ControlRow {
-    int32_t number;
+    uint8_t number;
     Kind kind;
-    int32_t x, y, width, height;
+    int16_t x, y, width, height;
     const char* text;
-    int32_t image;
-    int32_t last;
+    uint8_t image;
+    int16_t last;
 };
 
 constexpr int32_t kFrameGroup = 0;
@@ -69,7 +70,7 @@ constexpr std::array<ControlRow, 17> kControls = {{
 // A drop-down title or an item of a menu.
 struct MenuEntry {
     bool title;
-    int32_t item;
+    uint8_t item;
     const char* text;
 };
 
@@ -90,7 +91,7 @@ constexpr std::array<MenuEntry, 3> kTrayMenu = {{
 
 struct ShortcutRow {
     int32_t key;
-    int32_t item;
+    uint8_t item;
 };
 
 constexpr int32_t kVkEscape = 0x1B;
@@ -102,9 +103,9 @@ constexpr std::array<ShortcutRow, 4> kShortcuts = {{
 }};
 
 struct BitmapRow {
-    int32_t menu;
-    int32_t item;
-    int32_t image;
+    uint8_t menu;
+    uint8_t item;
+    uint8_t image;
 };
 
 // Item order 1 to 7; every item gets the same bitmap checked and unchecked.
@@ -123,7 +124,7 @@ constexpr int32_t kTrayImage = 6;
 // The input controls and whether each is enabled while a countdown runs. Frames and images
 // never change.
 struct StateRow {
-    int32_t control;
+    uint8_t control;
     bool enabledWhileRunning;
 };
 

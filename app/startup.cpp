@@ -43,6 +43,8 @@ constexpr int32_t kParamTask = 0, kParamSeconds = 1, kParamWindow = 2, kParamBan
 // steps) before it ends the program itself, so the exit never depends on a stuck main thread.
 constexpr DWORD kHandOverStepMs = 100;
 constexpr int32_t kHandOverSteps = 150;
+// How long the end waits in all for the helper threads to stop.
+constexpr DWORD kStopThreadsMs = 5000;
 
 // Window 0's procedure with one addition: the end request of another thread. It is answered
 // wherever the main thread is dispatching, also inside a message box or the pop-up menu.
@@ -89,9 +91,9 @@ void InitToolkit() {
 // The five command-line parameters, read once.
 void ReadParameters() {
     for (int32_t n = 0; n < APP_PARAM_COUNT; ++n) {
-        int32_t start = Scratch_Pos();
-        Param_Get(n, start);
-        Str_Assign(&g_app.param[n], start);
+        ScratchFrame frame;
+        Param_Get(n, frame.Start());
+        Str_Assign(&g_app.param[n], frame.Start());
     }
 }
 
@@ -110,16 +112,19 @@ void LoadImages() {
             Sleep_Ms(kHandOverStepMs);
         }
     }
-    // A countdown must not reach its final action while the program is being ended on purpose.
-    if (GetCurrentThreadId() == g_app.mainThreadId) {
-        Thread_Terminate(g_app.countdownThread);
-    }
-    Thread_ReleaseAll();
+    // The threads' release stops them first: a countdown must not reach its final action during
+    // the releases, and a banner thread must not paint its text from tables that are being freed.
+    const bool alone = Thread_StopAll(kStopThreadsMs);
     Tray_ReleaseAll();
     Img_FreeAll();
     Win_End();
     Desk_Release();
-    Heap_DestroyMain();
+    // Every toolkit call reads the tables in the main heap, so it is destroyed only when no other
+    // thread can make one: every helper has ended and this is the main thread (which may otherwise
+    // still be dispatching). Else the heap goes with the process.
+    if (alone && GetCurrentThreadId() == g_app.mainThreadId) {
+        Heap_DestroyMain();
+    }
     ExitProcess(0);
 }
 
@@ -178,19 +183,23 @@ void App_Main() {
     Desk_Examine();
     TRACE_MARK("displays");
 
-    int32_t titleStart = Scratch_Pos();
-    App_VersionText(titleStart);
-    bool opened = MainWindow_Open(Scratch_Ptr(titleStart));
-    Scratch_SetPos(titleStart);
+    bool opened = false;
+    {
+        ScratchFrame title;
+        App_VersionText(title.Start());
+        opened = MainWindow_Open(Scratch_Ptr(title.Start()));
+    }
     if (!opened) {
         ProgramEnd();
     }
     HookMainWindow();
     TRACE_MARK("window");
 
-    int32_t tipStart = Scratch_Pos();
-    App_VersionText(tipStart);
-    Str_Assign(&g_app.trayTip, tipStart);
+    {
+        ScratchFrame tip;
+        App_VersionText(tip.Start());
+        Str_Assign(&g_app.trayTip, tip.Start());
+    }
     MainWindow_Build(g_app.trayTip);
 
     App_ApplyCommandLine();

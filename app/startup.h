@@ -49,6 +49,7 @@ void App_ApplyCommandLine();
 // True once ProgramEnd has begun; the helper threads stop touching the toolkit then.
 bool App_Ending();
 
-// Releases the toolkit, destroys the main heap and ends the process with exit code 0.
-// Called on another thread than the main thread, it hands the end over to the main thread.
+// Stops the helper threads, releases the toolkit, destroys the main heap once no other thread can
+// touch it, and ends the process with exit code 0. Called on another thread than the main thread,
+// it hands the end over to the main thread.
 [[noreturn]] void ProgramEnd();

@@ -69,12 +69,11 @@ void FinalAction() {
     int32_t kind = static_cast<int32_t>(Ctl_GetState(CTL_TASK_LIST));
     const TaskRow* row = Task_Row(kind);
     if (row != nullptr) {
-        int32_t start = Scratch_Pos();
-        if (Task_ToolPath(kind, start)) {
-            Thread_CheckCancel();
-            Proc_Launch(Scratch_Ptr(start), row->arguments, "", 0);
+        ScratchFrame frame;
+        if (Task_ToolPath(kind, frame.Start())) {
+            Thread_CheckCancel(); // leaving here skips only the frame's end; the area goes with the thread
+            Proc_Launch(Scratch_Ptr(frame.Start()), row->arguments, "", 0);
         }
-        Scratch_SetPos(start);
     }
     // Once the tool may have started the program ends, even if "Abbrechen" came just now.
     ProgramEnd();

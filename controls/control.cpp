@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include "core/strings.h"
+#include "core/tls.h"
 #include "window/dpi.h"
 #include "window/window.h"
 
@@ -37,11 +38,13 @@ class BrushLock {
     BrushLock& operator=(const BrushLock&) = delete;
 };
 
-// Current target window; pointer-sized and read atomically, so a creation never sees a
-// half-written handle while another thread calls Ctl_BeginList.
+// Each thread's target window: a thread creates controls in the window it named itself, never
+// in one that another thread named meanwhile.
+ThreadSlot<> g_targetSlot;
+
+// The calling thread's target window, or null.
 HWND LoadTarget() {
-    return static_cast<HWND>(InterlockedCompareExchangePointer(
-        reinterpret_cast<PVOID volatile*>(&g_target->target), nullptr, nullptr));
+    return static_cast<HWND>(g_targetSlot.Get());
 }
 
 // Unregisters a control whose window could not be destroyed (it belongs to another thread,
@@ -168,12 +171,11 @@ void Ctl_Init() {
     InitCommonControlsEx(&icc);
 }
 
-// Makes the window the target of later creations; the handle is not checked.
+// Makes the window the target of the calling thread's later creations; not checked.
 HWND Ctl_BeginList(HWND window) {
-    if (g_target == nullptr) {
+    if (g_target == nullptr || !g_targetSlot.Set(window)) {
         return nullptr;
     }
-    InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&g_target->target), window);
     return window;
 }
 
@@ -474,7 +476,7 @@ ControlRecord* Ctl_RecordOf(HWND control) {
     return record != nullptr && record->hwnd == control ? record : nullptr;
 }
 
-// The process-wide creation target.
+// What every new control gets.
 CreationTarget* Ctl_Target() {
     return g_target;
 }

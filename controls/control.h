@@ -63,11 +63,10 @@ struct ControlKind {
     void (*SetColor)(ControlRecord* record, int32_t colourKind, int32_t value);
 };
 
-// Where new controls go. One for the whole process; the target is read and written
-// atomically so a creation on one thread never sees a torn handle from another.
+// What every new control gets. The target window itself is kept per thread (Ctl_BeginList),
+// so one thread's Ctl_BeginList never redirects another thread's creations.
 struct CreationTarget {
-    HWND target; // window that receives new controls (null until Ctl_BeginList)
-    HFONT font;  // DEFAULT_GUI_FONT at the display's scale, sent to every new control
+    HFONT font; // DEFAULT_GUI_FONT at the display's scale, sent to every new control
 };
 
 // Kind-specific step of the common creation path, run after the record is taken and
@@ -79,7 +78,8 @@ typedef void (*CtlSetupFn)(ControlRecord* record, HWND hwnd, void* context);
 // Brush-cache lock, font, control table, creation target, common controls. Once at start-up.
 void Ctl_Init();
 
-// Makes the window the target of later creations (any thread); returns the handle unchecked.
+// Makes the window the target of the calling thread's later creations; returns the handle
+// unchecked (null if the target cannot be kept). A thread that never called it creates nothing.
 HWND Ctl_BeginList(HWND window);
 
 // Enables (flag 0) or disables (flag != 0) the control.
@@ -158,7 +158,7 @@ ControlRecord* Ctl_Record(ObjId number);
 // Record of a child window that is a toolkit control (KX_ID equals its control ID), or null.
 ControlRecord* Ctl_RecordOf(HWND control);
 
-// The creation target (process-wide).
+// What every new control gets (process-wide).
 CreationTarget* Ctl_Target();
 
 // Common window procedure of every control.

@@ -1,9 +1,12 @@
 // Numbered object tables, list records, module state blocks and the main and list heaps.
-// Nothing here takes a lock: a table must not be used by two threads at the same moment;
-// the heaps themselves are serialised, so allocations from several threads are safe.
+// A table belongs to the thread that created it; other threads may use it, but after the
+// first such use its slot array never moves (see objtable.h). The heaps are serialised, so
+// allocations from several threads are safe.
 #include "core/objtable.h"
 
 #include <cstring>
+
+#include "core/contract.h"
 
 namespace {
 
@@ -56,7 +59,8 @@ bool RecordUsed(const void* record) {
     return first != 0;
 }
 
-// Payload of the table's list record whose payload address equals identifier, or null.
+// Payload of the table's list record whose payload address equals identifier, or null
+// (table lock held).
 void* FindListRecord(const ObjectTable* table, ObjId identifier) {
     for (ListRecord* record = table->listHead; record != nullptr; record = record->next) {
         void* payload = PayloadOf(record);
@@ -64,6 +68,47 @@ void* FindListRecord(const ObjectTable* table, ObjId identifier) {
             return payload;
     }
     return nullptr;
+}
+
+// FindListRecord under the table's lock, shared with other readers.
+void* FindListRecordLocked(ObjectTable* table, ObjId identifier) {
+    AcquireSRWLockShared(&table->lock);
+    void* payload = FindListRecord(table, identifier);
+    ReleaseSRWLockShared(&table->lock);
+    return payload;
+}
+
+// Notes a use of the table by the calling thread. The first use by a thread other than the
+// owner marks the table shared; taking the lock for it waits out a growth in progress, so
+// that thread never reads a moving slot array.
+void NoteUse(ObjectTable* table) {
+    if (GetCurrentThreadId() == table->owner || InterlockedCompareExchange(&table->shared, 1, 1) != 0)
+        return;
+    AcquireSRWLockExclusive(&table->lock);
+    table->shared = 1;
+    ReleaseSRWLockExclusive(&table->lock);
+}
+
+// Grows the slot array so that it holds number. Refused and reported once the table is
+// shared: another thread may hold a record pointer that the move would leave dangling.
+bool GrowFor(ObjectTable* table, ObjId number) {
+    ObjId wanted = number + table->growthStep;
+    if (wanted > OBJ_NUMBER_LIMIT)
+        wanted = OBJ_NUMBER_LIMIT;
+    AcquireSRWLockExclusive(&table->lock);
+    const bool refused = table->shared != 0;
+    void* grown = nullptr;
+    if (!refused) {
+        grown = Mem_ReAlloc(table->slots, static_cast<size_t>(wanted) * table->recordSize);
+        if (grown != nullptr) {
+            table->slots = static_cast<uint8_t*>(grown);
+            table->capacity = static_cast<int32_t>(wanted);
+        }
+    }
+    ReleaseSRWLockExclusive(&table->lock);
+    if (refused)
+        Contract_Report(CONTRACT_TABLE_GROWTH);
+    return grown != nullptr; // on failure the old array and capacity stay
 }
 
 } // namespace
@@ -149,6 +194,7 @@ ObjectTable* ObjTable_Create(int32_t recordSize, int32_t growthStep, ObjReleaseP
     table->growthStep = growthStep;
     table->capacity = growthStep;
     table->release = release;
+    table->owner = GetCurrentThreadId();
     return table;
 }
 
@@ -156,21 +202,18 @@ ObjectTable* ObjTable_Create(int32_t recordSize, int32_t growthStep, ObjReleaseP
 void* ObjTable_Acquire(ObjectTable* table, ObjId number) {
     if (table == nullptr)
         return nullptr;
-    if (number == OBJ_ANY)
-        return List_Add(&table->listHead, static_cast<size_t>(table->recordSize));
+    NoteUse(table);
+    if (number == OBJ_ANY) {
+        AcquireSRWLockExclusive(&table->lock);
+        void* payload = List_Add(&table->listHead, static_cast<size_t>(table->recordSize));
+        ReleaseSRWLockExclusive(&table->lock);
+        return payload;
+    }
     // Numbers beyond the limit could collide with identifiers; negative ones are no numbers.
     if (number < 0 || number >= OBJ_NUMBER_LIMIT)
         return nullptr;
-    if (number >= table->capacity) {
-        ObjId wanted = number + table->growthStep;
-        if (wanted > OBJ_NUMBER_LIMIT)
-            wanted = OBJ_NUMBER_LIMIT;
-        void* grown = Mem_ReAlloc(table->slots, static_cast<size_t>(wanted) * table->recordSize);
-        if (grown == nullptr)
-            return nullptr; // the old array and capacity stay
-        table->slots = static_cast<uint8_t*>(grown);
-        table->capacity = static_cast<int32_t>(wanted);
-    }
+    if (number >= table->capacity && !GrowFor(table, number))
+        return nullptr;
     if (table->release != nullptr)
         table->release(number);
     // The release routine may have grown the array; compute the address afterwards.
@@ -181,7 +224,8 @@ void* ObjTable_Acquire(ObjectTable* table, ObjId number) {
 void* ObjTable_Find(ObjectTable* table, ObjId number) {
     if (table == nullptr)
         return nullptr;
-    void* record = IsSlotNumber(table, number) ? SlotOf(table, number) : FindListRecord(table, number);
+    NoteUse(table);
+    void* record = IsSlotNumber(table, number) ? SlotOf(table, number) : FindListRecordLocked(table, number);
     if (record == nullptr || !RecordUsed(record))
         return nullptr;
     return record;
@@ -191,29 +235,33 @@ void* ObjTable_Find(ObjectTable* table, ObjId number) {
 void* ObjTable_Contains(ObjectTable* table, ObjId number) {
     if (table == nullptr)
         return nullptr;
+    NoteUse(table);
     if (IsSlotNumber(table, number)) {
         void* record = SlotOf(table, number);
         return RecordUsed(record) ? record : nullptr;
     }
-    return FindListRecord(table, number);
+    return FindListRecordLocked(table, number);
 }
 
 // Clears the slot or frees the list record of number.
 void ObjTable_Discard(ObjectTable* table, ObjId number) {
     if (table == nullptr)
         return;
+    NoteUse(table);
     if (IsSlotNumber(table, number)) {
         Mem_Zero(SlotOf(table, number), static_cast<size_t>(table->recordSize));
         return;
     }
+    AcquireSRWLockExclusive(&table->lock);
     void* payload = FindListRecord(table, number);
-    if (payload == nullptr)
-        return;
-    // Keep a running iteration valid if it was about to return this record.
-    ListRecord* record = RecordOf(payload);
-    if (table->iterCursor == record)
-        table->iterCursor = record->previous;
-    List_Remove(&table->listHead, payload);
+    if (payload != nullptr) {
+        // Keep a running iteration valid if it was about to return this record.
+        ListRecord* record = RecordOf(payload);
+        if (table->iterCursor == record)
+            table->iterCursor = record->previous;
+        List_Remove(&table->listHead, payload);
+    }
+    ReleaseSRWLockExclusive(&table->lock);
 }
 
 // Starts an iteration at slot 0 and the oldest list record.

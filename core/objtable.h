@@ -36,6 +36,13 @@ struct ListRecord {
 
 // One table per object kind. Slot rule: the first pointer-sized field of every record holds
 // the object's native handle; zero means the slot is free.
+//
+// Threads: the thread that creates a table owns it. Other threads may look records up (and
+// fill or clear the slots of objects they own), but once any other thread has used a table its
+// slot array never moves again: a growth is refused (ObjTable_Acquire returns null) and reported
+// as a breach of the thread contract, since a reader there may hold a record pointer. The list
+// of OBJ_ANY records is searched and changed under the table's lock. An iteration (the module
+// releases at the program's end) is the owner's, once no other thread uses the table.
 struct ObjectTable {
     int32_t recordSize;     // bytes of one record
     int32_t growthStep;     // initial capacity and extra slots added on growth
@@ -45,6 +52,9 @@ struct ObjectTable {
     int32_t iterIndex;      // next slot to examine in an iteration
     ListRecord* iterCursor; // next list record to return in an iteration
     uint8_t* slots;         // capacity * recordSize bytes in the main heap
+    DWORD owner;            // thread that created the table
+    volatile LONG shared;   // 1 once another thread has used the table: the slots stay put
+    SRWLOCK lock;           // orders a growth against a first use elsewhere; guards the list
 };
 
 // ---- Heaps ---------------------------------------------------------------------------
@@ -75,7 +85,8 @@ void Mem_Zero(void* pointer, size_t bytes);
 // recordSize must be at least pointer sized.
 ObjectTable* ObjTable_Create(int32_t recordSize, int32_t growthStep, ObjReleaseProc release);
 // Record to fill for number (grows the table, runs the release routine first), or for OBJ_ANY
-// a new list record whose payload address is the new identifier. Null on failure.
+// a new list record whose payload address is the new identifier. Null on failure, also when the
+// table would have to grow after another thread has used it.
 void* ObjTable_Acquire(ObjectTable* table, ObjId number);
 // Record of a used slot or of a live OBJ_ANY identifier of this table, else null.
 void* ObjTable_Find(ObjectTable* table, ObjId number);

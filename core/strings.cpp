@@ -5,6 +5,7 @@
 // grown and freed by several threads, and a variable may be reassigned on another thread
 // than the one that first filled it.
 #include "core/strings.h"
+#include "core/contract.h"
 #include "core/tls.h"
 
 #include <cstring>
@@ -209,6 +210,14 @@ void Scratch_SetPos(int32_t offset) {
         return;
     s->position = offset;
     s->base[offset] = '\0';
+}
+
+// Gives the frame's start back as the write position; below it, text of an enclosing
+// expression was dropped by code inside the frame.
+void Scratch_EndFrame(int32_t start) {
+    if (Scratch_Pos() < start)
+        Contract_Report(CONTRACT_SCRATCH_FRAME);
+    Scratch_SetPos(start);
 }
 
 // Current write position.

@@ -49,13 +49,19 @@ int32_t Str_ToIntClamped(const char* text);
 // red + green * 256 + blue * 65536 (0x00BBGGRR).
 int32_t Color_Make(int32_t red, int32_t green, int32_t blue);
 
-// Restores the write position when an expression is complete:
-//   ScratchFrame frame; ... build ...; consumer(Scratch_Ptr(s));  // position back at exit
+// Ends a text frame that began at start: the write position goes back to start. A position
+// below start means that code inside the frame dropped text it did not build; that is
+// reported as a breach of the contract (CONTRACT_SCRATCH_FRAME).
+void Scratch_EndFrame(int32_t start);
+
+// The one way to keep a write position: a frame takes it when it begins and gives it back
+// when the expression is complete:
+//   ScratchFrame frame; ... build at frame.Start() ...; consumer(Scratch_Ptr(frame.Start()));
 class ScratchFrame {
   public:
     ScratchFrame() : start_(Scratch_Pos()) {}
     ~ScratchFrame() {
-        Scratch_SetPos(start_);
+        Scratch_EndFrame(start_);
     }
     ScratchFrame(const ScratchFrame&) = delete;
     ScratchFrame& operator=(const ScratchFrame&) = delete;

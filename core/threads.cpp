@@ -271,6 +271,44 @@ void Thread_ReleaseAll(void) {
         DropRecord(static_cast<ThreadRecord*>(List_First(g_threads)));
 }
 
+// Cancels all other threads of the list, then takes their records one by one and waits for each
+// thread within one time budget. Every round cancels again whatever is in the list, so threads
+// started meanwhile are cancelled too.
+bool Thread_StopAll(DWORD timeoutMs) {
+    const DWORD started = GetTickCount();
+    const DWORD self = GetCurrentThreadId();
+    bool allEnded = true;
+    for (;;) {
+        HANDLE handle = nullptr;
+        HANDLE event = nullptr;
+        {
+            ThreadLock lock;
+            ThreadRecord* taken = nullptr;
+            for (auto* record = static_cast<ThreadRecord*>(List_First(g_threads)); record != nullptr;
+                 record = static_cast<ThreadRecord*>(List_Older(record))) {
+                if (record->threadId != self) {
+                    SetEvent(record->cancelEvent);
+                    taken = record;
+                }
+            }
+            if (taken == nullptr) {
+                // Only the caller's own record can be left: it goes as well.
+                while (g_threads != nullptr)
+                    DropRecord(static_cast<ThreadRecord*>(List_First(g_threads)));
+                return allEnded;
+            }
+            handle = taken->handle;
+            event = taken->cancelEvent;
+            List_Remove(&g_threads, taken);
+        }
+        const DWORD elapsed = GetTickCount() - started;
+        if (!WaitAnsweringSentMessages(handle, elapsed < timeoutMs ? timeoutMs - elapsed : 0))
+            allEnded = false;
+        CloseHandle(handle);
+        CloseHandle(event);
+    }
+}
+
 // Number of records in the thread list.
 int32_t Thread_RecordCount(void) {
     ThreadLock lock;

@@ -26,6 +26,12 @@ int32_t Thread_Start(ThreadProcedure procedure, intptr_t argument);
 void Thread_Terminate(int32_t number);
 // Closes every handle of the thread list; running threads go on.
 void Thread_ReleaseAll(void);
+// The program's end of the thread list: cancels every thread of the list but the caller, all at
+// once, and waits until they have ended (answering messages sent to the caller meanwhile), at most
+// timeoutMs in all; threads they start meanwhile are stopped as well. A thread that does not end in
+// time is not killed, as it might hold a heap's lock. Then every record is gone, as after
+// Thread_ReleaseAll. True when every other thread has ended.
+bool Thread_StopAll(DWORD timeoutMs);
 // Sleeps milliseconds; on a cancelled thread it leaves the thread instead.
 void Sleep_Ms(DWORD milliseconds);
 

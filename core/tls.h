@@ -8,33 +8,31 @@
 
 #include <windows.h>
 
-// OnThreadEnd, when given, frees a thread's value when that thread ends. The slot starts as all zero bytes
-// (its index is kept plus one), so slots take no room in the program file.
-template <PFLS_CALLBACK_FUNCTION OnThreadEnd = nullptr> class ThreadSlot {
+// The slot's state and its out-of-line work. It starts as all zero bytes (the index is kept plus one), so
+// slots take no room in the program file; the routine for a thread's value is given by the template.
+class ThreadSlotBase {
+  protected:
+    void* GetValue(PFLS_CALLBACK_FUNCTION onThreadEnd);
+    bool SetValue(void* value, PFLS_CALLBACK_FUNCTION onThreadEnd);
+
+  private:
+    DWORD Index(PFLS_CALLBACK_FUNCTION onThreadEnd);
+    static BOOL CALLBACK Allocate(PINIT_ONCE, PVOID request, PVOID*);
+
+    INIT_ONCE once_ = INIT_ONCE_STATIC_INIT;
+    DWORD indexPlusOne_ = 0; // FLS_OUT_OF_INDEXES + 1 wraps to 0: "none" as well
+};
+
+// OnThreadEnd, when given, frees a thread's value when that thread ends.
+template <PFLS_CALLBACK_FUNCTION OnThreadEnd = nullptr> class ThreadSlot : ThreadSlotBase {
   public:
     // The calling thread's value, null until it sets one.
     void* Get() {
-        const DWORD index = Index();
-        return index == FLS_OUT_OF_INDEXES ? nullptr : FlsGetValue(index);
+        return GetValue(OnThreadEnd);
     }
 
     // Stores the calling thread's value; false if no slot could be had.
     bool Set(void* value) {
-        const DWORD index = Index();
-        return index != FLS_OUT_OF_INDEXES && FlsSetValue(index, value) != FALSE;
+        return SetValue(value, OnThreadEnd);
     }
-
-  private:
-    DWORD Index() {
-        InitOnceExecuteOnce(&once_, &ThreadSlot::Allocate, this, nullptr);
-        return indexPlusOne_ - 1;
-    }
-
-    static BOOL CALLBACK Allocate(PINIT_ONCE, PVOID self, PVOID*) {
-        static_cast<ThreadSlot*>(self)->indexPlusOne_ = FlsAlloc(OnThreadEnd) + 1;
-        return TRUE;
-    }
-
-    INIT_ONCE once_ = INIT_ONCE_STATIC_INIT;
-    DWORD indexPlusOne_ = 0; // FLS_OUT_OF_INDEXES + 1 wraps to 0: "none" as well
 };

@@ -94,9 +94,15 @@ int32_t Win_WaitEvent(int32_t timeout) {
         if (timeout == 0) {
             return 0;
         }
-        const DWORD r = MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(timeout), 0x1FF);
+        // As when waiting for ever, a thread that can be cancelled also wakes for its cancel event.
+        HANDLE cancel = Thread_CancelEvent();
+        const DWORD count = cancel != nullptr ? 1 : 0;
+        const DWORD r = MsgWaitForMultipleObjects(count, &cancel, FALSE, static_cast<DWORD>(timeout), 0x1FF);
         if (r == WAIT_TIMEOUT) {
             return 0;
+        }
+        if (count == 1 && r == WAIT_OBJECT_0) {
+            Thread_CheckCancel();
         }
         if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
             return 0;

@@ -22,11 +22,6 @@ constexpr DWORD kWindowWaitMs = 15000;
 constexpr DWORD kSettleMs = 300;
 constexpr UINT kTrayNotify = 12501;
 
-std::string DirOf(const std::string& path) {
-    size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
 bool SameContent(const std::string& a, const std::string& b) {
     std::string x = ReadFile(a);
     return !x.empty() && x == ReadFile(b);
@@ -203,12 +198,6 @@ std::vector<HWND> FindWindows(DWORD pid, const char* className, const char* titl
 
 // ---- Files and folders ----
 
-std::string BinDir() {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    return DirOf(path);
-}
-
 std::string SystemDir() {
     char path[MAX_PATH] = "";
     GetSystemDirectoryA(path, sizeof path);
@@ -223,23 +212,6 @@ long long FileSize(const std::string& path) {
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-std::string ReadFile(const std::string& path) {
-    HANDLE file =
-        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return "";
-    }
-    std::string content;
-    char buffer[4096];
-    DWORD read = 0;
-    while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
-        content.append(buffer, read);
-    }
-    CloseHandle(file);
-    return content;
-}
-
 bool WriteSizedFile(const std::string& path, long long bytes) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -251,46 +223,6 @@ bool WriteSizedFile(const std::string& path, long long bytes) {
               written == zeros.size();
     CloseHandle(file);
     return ok;
-}
-
-std::string MakeTempDir(const std::string& tag) {
-    static int counter = 0;
-    char base[MAX_PATH] = "";
-    GetTempPathA(sizeof base, base);
-    for (;;) {
-        std::string dir = std::string(base) + "nt-app-" + tag + "-" + std::to_string(GetCurrentProcessId()) +
-                          "-" + std::to_string(++counter);
-        if (CreateDirectoryA(dir.c_str(), nullptr)) {
-            return dir;
-        }
-        if (GetLastError() != ERROR_ALREADY_EXISTS) {
-            return dir;
-        }
-    }
-}
-
-void RemoveTree(const std::string& dir) {
-    if (dir.empty()) {
-        return;
-    }
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..") {
-                continue;
-            }
-            std::string path = dir + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryA(dir.c_str());
 }
 
 bool RecorderReady(std::string* why) {
@@ -377,19 +309,6 @@ std::vector<std::pair<HWND, std::string>> TrayIconTips() {
 }
 
 // ---- Waiting ----
-
-bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs, DWORD stepMs) {
-    double end = NowMs() + timeoutMs;
-    for (;;) {
-        if (cond()) {
-            return true;
-        }
-        if (NowMs() >= end) {
-            return cond();
-        }
-        Sleep(stepMs);
-    }
-}
 
 double NowMs() {
     using namespace std::chrono;
@@ -540,8 +459,8 @@ bool Program::WaitReady() {
     // applied. The window and its last control are checked as well, as WaitForInputIdle alone
     // also returns for a program that ended.
     WaitForInputIdle(pi_.hProcess, kWindowWaitMs);
-    if (!WaitFor([this] { return Control(18) != nullptr || !Running(); }, kWindowWaitMs) ||
-        Control(18) == nullptr) {
+    if (!WaitFor([this] { return Control(kToneBox) != nullptr || !Running(); }, kWindowWaitMs) ||
+        Control(kToneBox) == nullptr) {
         return false;
     }
     // And the main thread answers messages (it may still be finishing the menus and the tray).
@@ -592,7 +511,7 @@ HWND Program::WaitForBanner(DWORD timeoutMs) {
 }
 
 std::string Program::BannerText(HWND banner) {
-    HWND text = GetDlgItem(banner, 14);
+    HWND text = GetDlgItem(banner, kBannerText);
     return text == nullptr ? std::string() : TextOf(text);
 }
 
@@ -649,7 +568,8 @@ int Program::Checked(int number) {
 
 int Program::Selection() {
     DWORD_PTR index = 0;
-    if (!SendMessageTimeoutA(Control(7), CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &index)) {
+    if (!SendMessageTimeoutA(Control(kTaskList), CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                             &index)) {
         return -2;
     }
     return static_cast<int>(static_cast<LRESULT>(index));
@@ -658,7 +578,7 @@ int Program::Selection() {
 std::vector<std::string> Program::TaskItems() {
     // The wide form: Wine carries CB_GETLBTEXT between processes correctly only as Unicode.
     std::vector<std::string> items;
-    HWND list = Control(7);
+    HWND list = Control(kTaskList);
     DWORD_PTR count = 0;
     if (list == nullptr ||
         !SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &count)) {
@@ -703,7 +623,7 @@ void Program::SetText(int number, const std::string& text) {
 
 void Program::Select(int index) {
     DWORD_PTR result = 0;
-    SendMessageTimeoutA(Control(7), CB_SETCURSEL, static_cast<WPARAM>(index), 0, SMTO_ABORTIFHUNG,
+    SendMessageTimeoutA(Control(kTaskList), CB_SETCURSEL, static_cast<WPARAM>(index), 0, SMTO_ABORTIFHUNG,
                         kMessageTimeoutMs, &result);
 }
 
@@ -712,7 +632,7 @@ void Program::ChooseMenu(int item) {
 }
 
 void Program::TrayCallback(LPARAM mouseMessage) {
-    PostMessageA(Main(), kTrayNotify, 1, mouseMessage);
+    PostMessageA(Main(), kTrayNotify, kTrayIconNumber, mouseMessage);
 }
 
 bool Program::Keys(const std::vector<WORD>& keys) {
@@ -793,19 +713,7 @@ int Program::ThreadCount() {
 }
 
 std::vector<std::string> Program::Records() {
-    std::vector<std::string> lines;
-    std::string content = ReadFile(record_);
-    size_t start = 0;
-    while (start < content.size()) {
-        size_t end = content.find("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(content.substr(start));
-            break;
-        }
-        lines.push_back(content.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
+    return testsupport::Lines(ReadFile(record_));
 }
 
 double Program::WaitForRecord(DWORD timeoutMs) {

@@ -11,23 +11,66 @@
 #include <utility>
 #include <vector>
 
+#include "common/harness_common.h"
+
+// The numbers by which the program names the controls of its main window (and, 14, the banner's
+// text) and its menu items, as the tests drive and read them from outside. Written down here, apart
+// from the program's own headers, so that a number that changes in the program fails the tests.
+enum AppControl : int {
+    kIntroFrame = 1,
+    kIntroImage = 2,
+    kIntroText = 3,
+    kTaskFrame = 4,
+    kTaskImage = 5,
+    kStep1Text = 6,
+    kTaskList = 7,
+    kStep2Text = 8,
+    kTimeField = 9,
+    kTaskCaption = 10,
+    kTimeCaption = 11,
+    kStartButton = 12,
+    kCancelButton = 13,
+    kBannerText = 14, // on the banner, window 1
+    kWarnFrame = 15,
+    kWarnImage = 16,
+    kBannerBox = 17,
+    kToneBox = 18,
+};
+enum AppMenuItem : int {
+    kItemSettings = 1,
+    kItemQuit = 2,
+    kItemAbout = 3,
+    kItemShow = 4,
+    kItemHide = 5,
+    kItemTrayQuit = 6,
+    kItemLiability = 7,
+};
+// The tray icon's number (the callback's wParam).
+constexpr int kTrayIconNumber = 1;
+
+// The controls that the running and idle sets switch, without "Abbrechen" (enabled exactly when
+// the others are not); frames and images never change.
+constexpr AppControl kInputControls[] = {kIntroText,   kStep1Text,   kTaskList,    kStep2Text, kTimeField,
+                                         kTaskCaption, kTimeCaption, kStartButton, kBannerBox, kToneBox};
+constexpr AppControl kFixedControls[] = {kIntroFrame, kIntroImage, kTaskFrame,
+                                         kTaskImage,  kWarnFrame,  kWarnImage};
+
 namespace apptest {
 
-// Directory of the running test program (the build's bin folder, where Nachtriegel.exe,
-// fake_tool.exe and the image folders are).
-std::string BinDir();
+// The program folder (where Nachtriegel.exe, fake_tool.exe and the image folders are), temporary
+// folders, reading files and waiting: the helpers of all test programs.
+using testsupport::BinDir;
+using testsupport::MakeTempDir;
+using testsupport::ReadFile;
+using testsupport::RemoveTree;
+using testsupport::WaitFor;
+
 // The Windows system directory.
 std::string SystemDir();
 // Size of a file, or -1.
 long long FileSize(const std::string& path);
-// Whole content of a file, or "" when it cannot be read.
-std::string ReadFile(const std::string& path);
 // Writes a file of exactly `bytes` bytes (zeros).
 bool WriteSizedFile(const std::string& path, long long bytes);
-// A fresh, empty temporary folder (removed by RemoveTree).
-std::string MakeTempDir(const std::string& tag);
-// Deletes a folder with everything in it.
-void RemoveTree(const std::string& dir);
 
 // Installs the recorder as system32\shutdown.exe and system32\rundll32.exe and proves that
 // starting those paths runs the recorder. Checked once per test program; false (with the
@@ -40,8 +83,6 @@ int TrayIconCount();
 std::vector<HWND> TrayIcons();
 std::vector<std::pair<HWND, std::string>> TrayIconTips();
 
-// Polls cond every stepMs until it holds or timeoutMs have passed.
-bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs, DWORD stepMs = 20);
 // Milliseconds since an arbitrary start (monotonic).
 double NowMs();
 

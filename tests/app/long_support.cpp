@@ -69,45 +69,48 @@ Census Take(apptest::Program& program) {
     return census;
 }
 
-std::string ParamOf(const std::string& line, int index) {
-    size_t p = 0;
-    int number = -1;
-    const size_t n = line.size();
-    while (p < n) {
-        while (p < n && line[p] == ' ') {
-            ++p;
-        }
-        size_t start = p;
-        size_t length = 0;
-        bool found = true;
-        if (p < n && line[p] == '"') {
-            start = ++p;
-            while (p < n && line[p] != '"') {
-                ++p;
-            }
-            length = p - start;
-            if (p < n) {
-                ++p; // the closing quote
-            }
-        } else if (p < n) {
-            while (p < n && line[p] != ' ') {
-                ++p;
-            }
-            length = p - start;
-            if (p < n) {
-                ++p; // the space that ended it
-            }
-        } else {
-            found = false;
-        }
-        if (number == index) {
-            return found ? line.substr(start, length) : std::string();
-        }
-        if (found) {
-            ++number;
+// The words of a command line, the program name first. Written as a three-state machine from the
+// splitting rules (not after the program's scanning loop): between words a space is skipped; a
+// word that starts with a double quote ends at the next double quote (which is dropped, and the
+// next word may follow at once), any other word ends at a space; an unclosed word ends with the
+// line; tabs and quotes inside a plain word are ordinary characters.
+std::vector<std::string> Words(const std::string& line) {
+    enum class State { Between, Plain, Quoted };
+    std::vector<std::string> words;
+    std::string word;
+    State state = State::Between;
+    for (char c : line) {
+        switch (state) {
+            case State::Between:
+                if (c == '"') {
+                    word.clear();
+                    state = State::Quoted;
+                } else if (c != ' ') {
+                    word.assign(1, c);
+                    state = State::Plain;
+                }
+                break;
+            case State::Plain:
+            case State::Quoted:
+                if (c == (state == State::Plain ? ' ' : '"')) {
+                    words.push_back(word);
+                    state = State::Between;
+                } else {
+                    word += c;
+                }
+                break;
         }
     }
-    return std::string();
+    if (state != State::Between) {
+        words.push_back(word);
+    }
+    return words;
+}
+
+std::string ParamOf(const std::string& line, int index) {
+    const std::vector<std::string> words = Words(line);
+    const size_t position = static_cast<size_t>(index) + 1; // word 0 is the program name
+    return index >= 0 && position < words.size() ? words[position] : std::string();
 }
 
 int32_t ToInt(const std::string& text) {

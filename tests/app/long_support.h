@@ -24,9 +24,11 @@ struct Census {
 };
 Census Take(apptest::Program& program);
 
-// Parameter `index` of a command line (after the program name) by the program's splitting rules:
-// spaces separate, a double quote starts a quoted token that runs to the next quote, tabs are
-// ordinary characters.
+// The words of a command line by the program's splitting rules, the program name first: spaces
+// separate, a double quote starts a quoted word that runs to the next quote, tabs are ordinary.
+std::vector<std::string> Words(const std::string& commandLine);
+// Parameter `index` of a command line (the word after the program name that has this number), or
+// "" when there is none.
 std::string ParamOf(const std::string& commandLine, int index);
 
 // How the countdown reads its field: blanks and tabs skipped, one sign, digits; a number past the

@@ -68,7 +68,7 @@ TEST(Banner, test_banner_slides_in_stays_three_seconds_and_slides_out) {
         << "the banner must be topmost";
     EXPECT_EQ(program.BannerText(banner), "Hinweis: Der Computer wird in 1 Minute(n) heruntergefahren");
     RECT textRect{};
-    GetWindowRect(GetDlgItem(banner, 14), &textRect);
+    GetWindowRect(GetDlgItem(banner, kBannerText), &textRect);
     MapWindowPoints(nullptr, banner, reinterpret_cast<POINT*>(&textRect), 2);
     EXPECT_EQ(textRect.left, Scaled(5));
     EXPECT_EQ(textRect.top, Scaled(5));
@@ -91,10 +91,10 @@ TEST(Banner, test_banner_slides_in_stays_three_seconds_and_slides_out) {
         << "back above the screen";
     EXPECT_TRUE(IsWindow(banner)) << "the banner stays open above the screen";
 
-    ASSERT_TRUE(program.Click(13));
+    ASSERT_TRUE(program.Click(kCancelButton));
     Sleep(500);
     EXPECT_TRUE(program.Records().empty());
-    program.ChooseMenu(2);
+    program.ChooseMenu(kItemQuit);
     EXPECT_EQ(program.WaitExit(5000), 0u);
 }
 
@@ -116,9 +116,9 @@ TEST(Banner, test_sentence_names_the_task_and_the_minutes_left) {
         ASSERT_TRUE(program.Start(c.arguments)) << c.arguments;
         HWND banner = program.WaitForBanner(4000);
         ASSERT_NE(banner, nullptr) << c.arguments << ": no banner";
-        EXPECT_TRUE(apptest::WaitFor([&] { return GetDlgItem(banner, 14) != nullptr; }, 1000));
+        EXPECT_TRUE(apptest::WaitFor([&] { return GetDlgItem(banner, kBannerText) != nullptr; }, 1000));
         EXPECT_EQ(program.BannerText(banner), c.sentence) << c.arguments;
-        program.ChooseMenu(2);
+        program.ChooseMenu(kItemQuit);
         EXPECT_EQ(program.WaitExit(5000), 0u) << c.arguments;
         EXPECT_TRUE(program.Records().empty()) << c.arguments;
     }
@@ -130,7 +130,7 @@ TEST(Banner, test_tone_box_alone_shows_no_banner) {
     ASSERT_TRUE(program.Start("end 70 x 0 1"));
     EXPECT_EQ(program.WaitForBanner(2500), nullptr) << "a banner appeared with only the tone box checked";
     EXPECT_TRUE(program.Running());
-    program.ChooseMenu(2);
+    program.ChooseMenu(kItemQuit);
     EXPECT_EQ(program.WaitExit(5000), 0u);
 }
 
@@ -148,10 +148,10 @@ TEST(Banner, test_new_banner_replaces_the_old_one_and_closing_a_banner_ends_its_
 
     // Abbrechen, then Starten: the new countdown's first warning comes while the old banner is
     // still open above the screen.
-    ASSERT_TRUE(program.Click(13));
-    ASSERT_TRUE(apptest::WaitFor([&] { return program.Enabled(12); }, 2000));
+    ASSERT_TRUE(program.Click(kCancelButton));
+    ASSERT_TRUE(apptest::WaitFor([&] { return program.Enabled(kStartButton); }, 2000));
     double startedAt = apptest::NowMs();
-    ASSERT_TRUE(program.Click(12));
+    ASSERT_TRUE(program.Click(kStartButton));
     HWND second = nullptr;
     ASSERT_TRUE(apptest::WaitFor(
         [&] {
@@ -170,7 +170,7 @@ TEST(Banner, test_new_banner_replaces_the_old_one_and_closing_a_banner_ends_its_
     EXPECT_LE(appearedAfter, 2500.0) << "the first warning comes after the first second";
     EXPECT_TRUE(apptest::WaitFor([&] { return !IsWindow(first); }, 3000)) << "the old banner was not closed";
     EXPECT_EQ(program.WindowsOfClass("WindowClass_1").size(), 1u) << "more than one banner window";
-    EXPECT_TRUE(apptest::WaitFor([&] { return GetDlgItem(second, 14) != nullptr; }, 1000));
+    EXPECT_TRUE(apptest::WaitFor([&] { return GetDlgItem(second, kBannerText) != nullptr; }, 1000));
     EXPECT_EQ(program.BannerText(second), "Hinweis: Der Computer wird in 1 Minute(n) heruntergefahren");
     ASSERT_TRUE(apptest::WaitFor([&] { return Top(second) == 0; }, 3000, 5))
         << "the new banner did not slide in";
@@ -187,7 +187,7 @@ TEST(Banner, test_new_banner_replaces_the_old_one_and_closing_a_banner_ends_its_
     EXPECT_TRUE(program.Running()) << "closing the banner must not end the program";
     EXPECT_TRUE(IsWindowVisible(program.Main()));
 
-    ASSERT_TRUE(program.Click(13));
+    ASSERT_TRUE(program.Click(kCancelButton));
     ASSERT_TRUE(program.Keys({VK_ESCAPE}));
     EXPECT_EQ(program.WaitExit(5000), 0u);
     EXPECT_TRUE(program.Records().empty());

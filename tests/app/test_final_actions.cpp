@@ -70,9 +70,9 @@ TEST(FinalActions, test_negative_field_acts_at_once_and_text_counts_as_zero) {
         Program program;
         ASSERT_TRUE(program.Start(""));
         program.Select(c.task);
-        program.SetText(9, c.text);
+        program.SetText(kTimeField, c.text);
         double clickedAt = apptest::NowMs();
-        ASSERT_TRUE(program.Click(12));
+        ASSERT_TRUE(program.Click(kStartButton));
         ASSERT_GT(program.WaitForRecord(10000), 0) << "field '" << c.text << "'";
         double elapsed = apptest::NowMs() - clickedAt;
         EXPECT_GE(elapsed, c.seconds * 1000.0) << "field '" << c.text << "'";
@@ -92,13 +92,14 @@ TEST(FinalActions, test_start_button_runs_the_selected_task) {
     Program program;
     ASSERT_TRUE(program.Start(""));
     program.Select(4);
-    program.SetText(9, "1");
+    program.SetText(kTimeField, "1");
     double clickedAt = apptest::NowMs();
-    ASSERT_TRUE(program.Click(12));
-    EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(13) && !program.Enabled(12); }, 1500))
+    ASSERT_TRUE(program.Click(kStartButton));
+    EXPECT_TRUE(apptest::WaitFor(
+        [&] { return program.Enabled(kCancelButton) && !program.Enabled(kStartButton); }, 1500))
         << "the running set was not applied";
-    EXPECT_FALSE(program.Enabled(7)) << "the task list must be locked while counting";
-    EXPECT_FALSE(program.Enabled(9)) << "the time field must be locked while counting";
+    EXPECT_FALSE(program.Enabled(kTaskList)) << "the task list must be locked while counting";
+    EXPECT_FALSE(program.Enabled(kTimeField)) << "the time field must be locked while counting";
     ASSERT_GT(program.WaitForRecord(10000), 0);
     double elapsed = apptest::NowMs() - clickedAt;
     EXPECT_GE(elapsed, 2000.0);
@@ -113,7 +114,7 @@ TEST(FinalActions, test_time_field_is_read_again_at_every_step) {
     Sleep(1500);
     ASSERT_TRUE(program.Records().empty());
     // The program cannot be typed into while counting, but a changed text takes effect at once.
-    program.SetText(9, "1");
+    program.SetText(kTimeField, "1");
     double changedAt = apptest::NowMs();
     ASSERT_GT(program.WaitForRecord(10000), 0);
     EXPECT_LE(apptest::NowMs() - changedAt, 1000.0 + kLateMs) << "the new, smaller value was not used";
@@ -143,8 +144,8 @@ TEST(FinalActions, test_numbers_past_the_32_bit_range_never_come_due) {
         Sleep(1500);
         EXPECT_TRUE(program.Running()) << c.arguments << ": the countdown ended";
         EXPECT_TRUE(program.Records().empty()) << c.arguments << ": a command was started";
-        EXPECT_TRUE(program.Enabled(13)) << c.arguments << ": the countdown is not running";
-        program.ChooseMenu(2);
+        EXPECT_TRUE(program.Enabled(kCancelButton)) << c.arguments << ": the countdown is not running";
+        program.ChooseMenu(kItemQuit);
         EXPECT_EQ(program.WaitExit(5000), 0u) << c.arguments;
         EXPECT_TRUE(program.Records().empty()) << c.arguments;
     }
@@ -152,15 +153,16 @@ TEST(FinalActions, test_numbers_past_the_32_bit_range_never_come_due) {
         // The same typed in and started with the button; the field's 10 digits are kept.
         Program program;
         ASSERT_TRUE(program.Start(""));
-        program.SetText(9, "4294967296");
-        ASSERT_TRUE(program.Click(12));
+        program.SetText(kTimeField, "4294967296");
+        ASSERT_TRUE(program.Click(kStartButton));
         Sleep(2500);
         EXPECT_TRUE(program.Running());
         EXPECT_TRUE(program.Records().empty()) << "a command was started";
-        EXPECT_EQ(program.Text(9), "4294967296");
-        ASSERT_TRUE(program.Click(13));
-        EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(12); }, 3000)) << "Abbrechen did not stop";
-        program.ChooseMenu(2);
+        EXPECT_EQ(program.Text(kTimeField), "4294967296");
+        ASSERT_TRUE(program.Click(kCancelButton));
+        EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(kStartButton); }, 3000))
+            << "Abbrechen did not stop";
+        program.ChooseMenu(kItemQuit);
         EXPECT_EQ(program.WaitExit(5000), 0u);
         EXPECT_TRUE(program.Records().empty());
     }

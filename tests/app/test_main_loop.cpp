@@ -48,11 +48,13 @@ std::vector<DWORD> States(Program& program) {
 }
 
 bool IdleSet(Program& program) {
-    return program.Enabled(12) && !program.Enabled(13) && program.Enabled(9) && program.Enabled(7);
+    return program.Enabled(kStartButton) && !program.Enabled(kCancelButton) && program.Enabled(kTimeField) &&
+           program.Enabled(kTaskList);
 }
 
 bool RunningSet(Program& program) {
-    return !program.Enabled(12) && program.Enabled(13) && !program.Enabled(9) && !program.Enabled(7);
+    return !program.Enabled(kStartButton) && program.Enabled(kCancelButton) && !program.Enabled(kTimeField) &&
+           !program.Enabled(kTaskList);
 }
 
 std::set<HWND> Banners(Program& program) {
@@ -68,18 +70,18 @@ TEST(MainLoop, test_cancel_leaves_no_warning_and_no_command) {
     ASSERT_TRUE(program.Start("end 2 x 1 1"));
     ASSERT_TRUE(apptest::WaitFor([&] { return RunningSet(program); }, 2000)) << "the countdown did not start";
     std::set<HWND> bannersAtCancel = Banners(program);
-    ASSERT_TRUE(program.Click(13));
+    ASSERT_TRUE(program.Click(kCancelButton));
     EXPECT_TRUE(apptest::WaitFor([&] { return IdleSet(program); }, 2000)) << "the idle set did not come back";
-    EXPECT_EQ(program.Text(9), "2") << "Abbrechen keeps the field";
+    EXPECT_EQ(program.Text(kTimeField), "2") << "Abbrechen keeps the field";
     EXPECT_EQ(program.Selection(), 0);
-    EXPECT_EQ(program.Checked(17), BST_CHECKED);
+    EXPECT_EQ(program.Checked(kBannerBox), BST_CHECKED);
     // Past the moment the task would have run: nothing starts, no new banner appears.
     Sleep(4000);
     EXPECT_TRUE(program.Records().empty()) << "a command ran after Abbrechen";
     EXPECT_EQ(Banners(program), bannersAtCancel) << "a warning came after Abbrechen";
     EXPECT_TRUE(program.Running());
     EXPECT_TRUE(IdleSet(program));
-    program.ChooseMenu(2);
+    program.ChooseMenu(kItemQuit);
     EXPECT_EQ(program.WaitExit(5000), 0u);
 }
 
@@ -91,12 +93,12 @@ TEST(MainLoop, test_cancel_then_start_counts_afresh) {
     ASSERT_TRUE(program.Start("restart 30"));
     Sleep(1200);
     EXPECT_EQ(States(program), std::vector<DWORD>({kStayAwake})) << "a running countdown must keep it awake";
-    ASSERT_TRUE(program.Click(13));
+    ASSERT_TRUE(program.Click(kCancelButton));
     ASSERT_TRUE(apptest::WaitFor([&] { return IdleSet(program); }, 2000));
     EXPECT_EQ(States(program), std::vector<DWORD>({kStayAwake, kLetGo})) << "Abbrechen must let go";
-    program.SetText(9, "2");
+    program.SetText(kTimeField, "2");
     double startedAt = apptest::NowMs();
-    ASSERT_TRUE(program.Click(12));
+    ASSERT_TRUE(program.Click(kStartButton));
     EXPECT_TRUE(apptest::WaitFor([&] { return RunningSet(program); }, 2000));
     ASSERT_GT(program.WaitForRecord(10000), 0);
     double elapsed = apptest::NowMs() - startedAt;
@@ -118,8 +120,8 @@ TEST(MainLoop, test_every_way_out_ends_the_program_without_the_task) {
     };
     const Way ways[] = {
         {"Esc", [](Program& p) { EXPECT_TRUE(p.Keys({VK_ESCAPE})); }},
-        {"Beenden (menu bar)", [](Program& p) { p.ChooseMenu(2); }},
-        {"Beenden (tray menu)", [](Program& p) { p.ChooseMenu(6); }},
+        {"Beenden (menu bar)", [](Program& p) { p.ChooseMenu(kItemQuit); }},
+        {"Beenden (tray menu)", [](Program& p) { p.ChooseMenu(kItemTrayQuit); }},
         {"close box", [](Program& p) { PostMessageA(p.Main(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
     };
     for (const Way& way : ways) {
@@ -143,12 +145,12 @@ TEST(MainLoop, test_hide_show_minimise_and_tray_clicks) {
     auto hiddenNormal = [&] { return !IsWindowVisible(main) && !IsIconic(main); };
     auto hiddenMinimised = [&] { return !IsWindowVisible(main) && IsIconic(main); };
 
-    program.ChooseMenu(5); // Verstecken
+    program.ChooseMenu(kItemHide);
     EXPECT_TRUE(apptest::WaitFor(hiddenNormal, 2000)) << "Verstecken did not hide the window";
-    program.ChooseMenu(4); // Anzeigen
+    program.ChooseMenu(kItemShow);
     EXPECT_TRUE(apptest::WaitFor(shownNormal, 2000)) << "Anzeigen did not show it in the normal state";
 
-    program.ChooseMenu(5);
+    program.ChooseMenu(kItemHide);
     ASSERT_TRUE(apptest::WaitFor(hiddenNormal, 2000));
     program.TrayCallback(WM_LBUTTONDBLCLK); // double clicks do nothing
     Sleep(400);
@@ -159,7 +161,7 @@ TEST(MainLoop, test_hide_show_minimise_and_tray_clicks) {
     PostMessageA(main, WM_SYSCOMMAND, SC_MINIMIZE, 0); // the minimise box
     EXPECT_TRUE(apptest::WaitFor(hiddenMinimised, 3000)) << "a minimised window must leave the screen";
     EXPECT_TRUE(program.Running());
-    program.ChooseMenu(2);
+    program.ChooseMenu(kItemQuit);
     EXPECT_EQ(program.WaitExit(5000), 0u);
 }
 
@@ -171,13 +173,13 @@ TEST(MainLoop, test_taskbar_restart_brings_the_tray_icon_back) {
     Program program;
     ASSERT_TRUE(program.Start("end 600"));
     HWND main = program.Main();
-    program.ChooseMenu(5); // Verstecken: only the icon is left
+    program.ChooseMenu(kItemHide); // Verstecken: only the icon is left
     ASSERT_TRUE(apptest::WaitFor([&] { return !IsWindowVisible(main); }, 2000));
     // The shell does not ask who removes an icon.
     NOTIFYICONDATAA icon = {};
     icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
     icon.hWnd = main;
-    icon.uID = 1;
+    icon.uID = kTrayIconNumber;
     ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));
     ASSERT_TRUE(apptest::WaitFor([&] { return program.NewTrayIcons().empty(); }, 3000));
     for (int round = 1; round <= 2; ++round) {
@@ -192,7 +194,7 @@ TEST(MainLoop, test_taskbar_restart_brings_the_tray_icon_back) {
     program.TrayCallback(WM_LBUTTONUP);
     EXPECT_TRUE(apptest::WaitFor([&] { return IsWindowVisible(main) != FALSE; }, 2000))
         << "a left click on the icon did not show the window";
-    program.ChooseMenu(2);
+    program.ChooseMenu(kItemQuit);
     EXPECT_EQ(program.WaitExit(5000), 0u);
     EXPECT_TRUE(program.Records().empty());
     EXPECT_TRUE(apptest::WaitFor([&] { return program.NewTrayIcons().empty(); }, 3000))
@@ -241,7 +243,7 @@ TEST(MainLoop, test_about_and_liability_messages_and_their_shortcuts) {
                   std::string("Nachtriegel 0.1000\r\r") + kAboutBody);
 
         ASSERT_TRUE(apptest::WriteSizedFile(current + "\\Nachtriegel.exe", 2345));
-        program.ChooseMenu(3);
+        program.ChooseMenu(kItemAbout);
         EXPECT_EQ(ReadAndCloseBox(program, "Informationen"),
                   std::string("Nachtriegel 0.2345\r\r") + kAboutBody)
             << "the about text must be built anew";
@@ -249,12 +251,12 @@ TEST(MainLoop, test_about_and_liability_messages_and_their_shortcuts) {
 
         ASSERT_TRUE(program.Keys({VK_CONTROL, 'H'}));
         EXPECT_EQ(ReadAndCloseBox(program, "Haftung"), kLiabilityText);
-        program.ChooseMenu(7);
+        program.ChooseMenu(kItemLiability);
         EXPECT_EQ(ReadAndCloseBox(program, "Haftung"), kLiabilityText);
 
         // Control+E and "Einstellungen" do nothing.
         ASSERT_TRUE(program.Keys({VK_CONTROL, 'E'}));
-        program.ChooseMenu(1);
+        program.ChooseMenu(kItemSettings);
         Sleep(700);
         std::vector<HWND> boxes = program.WindowsOfClass("#32770");
         EXPECT_TRUE(std::none_of(boxes.begin(), boxes.end(), [](HWND w) {
@@ -262,7 +264,7 @@ TEST(MainLoop, test_about_and_liability_messages_and_their_shortcuts) {
         })) << "Einstellungen opened something";
         EXPECT_TRUE(IdleSet(program));
         EXPECT_TRUE(program.Running());
-        program.ChooseMenu(2);
+        program.ChooseMenu(kItemQuit);
         EXPECT_EQ(program.WaitExit(5000), 0u);
     }
     apptest::RemoveTree(current);
@@ -272,7 +274,7 @@ TEST(MainLoop, test_countdown_ends_the_program_while_a_message_box_is_open) {
     REQUIRE_RECORDER();
     Program program;
     ASSERT_TRUE(program.Start("change-user 2"));
-    program.ChooseMenu(7);
+    program.ChooseMenu(kItemLiability);
     ASSERT_TRUE(apptest::WaitFor([&] { return program.FindTitled("Haftung") != nullptr; }, 3000));
     // The box stays open; the countdown's end must still end the whole program cleanly.
     ASSERT_GT(program.WaitForRecord(10000), 0);

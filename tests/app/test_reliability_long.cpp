@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <thread>
 
@@ -86,17 +87,17 @@ class CountdownWatch {
     void Watch() {
         Program& program = *program_;
         program.Select(kTaskRestart);
-        program.SetText(9, std::to_string(kMinutes * 60));
-        program.Click(17);
-        program.Click(18);
-        if (program.Checked(17) != BST_CHECKED || program.Checked(18) != BST_CHECKED) {
+        program.SetText(kTimeField, std::to_string(kMinutes * 60));
+        program.Click(kBannerBox);
+        program.Click(kToneBox);
+        if (program.Checked(kBannerBox) != BST_CHECKED || program.Checked(kToneBox) != BST_CHECKED) {
             seen_.setupError = "the warning boxes could not be checked";
             return;
         }
         seen_.idle = longrun::Take(program);
         const double started = apptest::NowMs();
-        program.Click(12);
-        if (!apptest::WaitFor([&] { return program.Enabled(13); }, 3000)) {
+        program.Click(kStartButton);
+        if (!apptest::WaitFor([&] { return program.Enabled(kCancelButton); }, 3000)) {
             seen_.setupError = "the countdown did not start";
             return;
         }
@@ -156,8 +157,6 @@ CountdownWatch& TenMinuteCountdown() {
 // ---- Start/cancel cycles ----
 
 constexpr int kCycles = 1000;
-constexpr int kInputControls[] = {3, 6, 7, 8, 9, 10, 11, 12, 17, 18};
-constexpr int kCancel = 13;
 
 // True when the controls show the idle set: inputs enabled, "Abbrechen" disabled.
 bool IdleSet(Program& program) {
@@ -166,7 +165,7 @@ bool IdleSet(Program& program) {
             return false;
         }
     }
-    return !program.Enabled(kCancel);
+    return !program.Enabled(kCancelButton);
 }
 
 // How long to let the countdown run before "Abbrechen": mostly within the first step's sleep, some
@@ -187,7 +186,7 @@ DWORD RandomDelay(std::mt19937& random) {
 
 constexpr int kLines = 200;
 constexpr int kAtOnce = 4; // programs run side by side to keep the test short
-constexpr int kImageControls[] = {2, 5, 16};
+constexpr int kImageControls[] = {kIntroImage, kTaskImage, kWarnImage};
 constexpr const char* kImageFiles[] = {
     "Symbole\\Einleitung.ico", "Symbole\\Vorgang.ico",      "Bilder\\Einstellungen.bmp",
     "Bilder\\Beenden.bmp",     "Bilder\\Informationen.bmp", "Symbole\\Nachtriegel-16.ico",
@@ -355,17 +354,18 @@ void CheckWindow(Program& program, bool ready, const std::string& line, const Ex
         report();
         return;
     }
-    const std::string field = program.Text(9);
+    const std::string field = program.Text(kTimeField);
     expect(field == e.field, "time field: expected '" + Shown(e.field) + "', got '" + Shown(field) + "'");
-    const int banner = program.Checked(17);
+    const int banner = program.Checked(kBannerBox);
     expect(banner == (e.banner ? BST_CHECKED : BST_UNCHECKED), "banner box: got " + std::to_string(banner));
-    const int tone = program.Checked(18);
+    const int tone = program.Checked(kToneBox);
     expect(tone == (e.tone ? BST_CHECKED : BST_UNCHECKED), "tone box: got " + std::to_string(tone));
     const int selection = program.Selection();
     expect(selection == (e.task >= 0 ? e.task : 0), "task: expected " +
                                                         std::to_string(e.task >= 0 ? e.task : 0) + ", got " +
                                                         std::to_string(selection));
-    expect(program.Enabled(12) == (e.task < 0), e.task < 0 ? "a countdown started" : "no countdown started");
+    expect(program.Enabled(kStartButton) == (e.task < 0),
+           e.task < 0 ? "a countdown started" : "no countdown started");
     HWND main = program.Main();
     if (e.minimize) {
         expect(apptest::WaitFor([&] { return !IsWindowVisible(main); }, 3000), "the window was not hidden");
@@ -381,7 +381,7 @@ void EndRun(Program& program, const std::string& line, const Expectation& e) {
     if (e.task >= 0 && e.limit <= 1) {
         EXPECT_EQ(program.WaitExit(10000), 0u) << where << ": the countdown did not end the program";
     } else {
-        program.ChooseMenu(2);
+        program.ChooseMenu(kItemQuit);
         EXPECT_EQ(program.WaitExit(5000), 0u) << where << ": exit code after Beenden";
     }
 }
@@ -480,15 +480,73 @@ SIZE ControlSize(Program& program, int number) {
 
 } // namespace
 
+// The reference that judges the random command lines is checked against cases worked out by hand
+// from the splitting and conversion rules, so that a mistake it shared with the program could not
+// pass unseen.
+TEST(ReliabilityLong, test_reference_rules_agree_with_hand_written_cases) {
+    struct Split {
+        const char* line;
+        std::vector<std::string> parameters; // after the program name
+    };
+    const Split splits[] = {
+        {"prog.exe restart 600 minimize 1 0", {"restart", "600", "minimize", "1", "0"}},
+        {"prog.exe", {}},
+        {"prog.exe   ", {}},
+        {"\"C:\\Program Files\\prog.exe\" end 60", {"end", "60"}},
+        {"\"p q\"r s", {"r", "s"}},
+        {"prog \"a b\" c", {"a b", "c"}},
+        {"prog \"a\"b", {"a", "b"}},
+        {"prog \"\" x", {"", "x"}},
+        {"prog \"abc", {"abc"}},
+        {"prog x\"y z\"", {"x\"y", "z\""}},
+        {"prog a   b   ", {"a", "b"}},
+        {"prog a\tb \t", {"a\tb", "\t"}},
+        {"prog \"x y\"\"z\" w", {"x y", "z", "w"}},
+    };
+    for (const Split& c : splits) {
+        for (int index = -1; index <= static_cast<int>(c.parameters.size()); ++index) {
+            const std::string expected =
+                index >= 0 && index < static_cast<int>(c.parameters.size()) ? c.parameters[index] : "";
+            EXPECT_EQ(longrun::ParamOf(c.line, index), expected)
+                << "'" << Shown(c.line) << "' parameter " << index;
+        }
+    }
+    struct Number {
+        const char* text;
+        int32_t value;
+    };
+    const Number numbers[] = {
+        {"600", 600},
+        {"  \t42", 42},
+        {"+7", 7},
+        {"-13x", -13},
+        {"12.9", 12},
+        {"abc", 0},
+        {"", 0},
+        {"- 5", 0},
+        {"+-5", 0},
+        {"\n5", 0},
+        {"007", 7},
+        {"2147483647", INT32_MAX},
+        {"2147483648", INT32_MAX},
+        {"4294967296", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"-99999999999", INT32_MIN},
+    };
+    for (const Number& c : numbers) {
+        EXPECT_EQ(longrun::ToInt(c.text), c.value) << "'" << Shown(c.text) << "'";
+    }
+}
+
 TEST(ReliabilityLong, test_thousand_start_cancel_cycles_start_nothing_and_leave_nothing_behind) {
     REQUIRE_RECORDER();
     TenMinuteCountdown().Start();
     Program program;
     program.WatchExecutionState();
     ASSERT_TRUE(program.Start(""));
-    program.SetText(9, "600");
-    ASSERT_TRUE(program.Click(17));
-    ASSERT_TRUE(program.Click(18));
+    program.SetText(kTimeField, "600");
+    ASSERT_TRUE(program.Click(kBannerBox));
+    ASSERT_TRUE(program.Click(kToneBox));
     longrun::Census idle = longrun::Take(program);
     ASSERT_GT(idle.threads, 0);
     ASSERT_GT(idle.handles, 0);
@@ -498,13 +556,13 @@ TEST(ReliabilityLong, test_thousand_start_cancel_cycles_start_nothing_and_leave_
     longrun::Census atHundred;
     int nearWarning = 0;
     for (int cycle = 0; cycle < kCycles; ++cycle) {
-        ASSERT_TRUE(program.Click(12)) << "cycle " << cycle << ": Starten did not answer";
-        ASSERT_TRUE(apptest::WaitFor([&] { return program.Enabled(kCancel); }, 3000, 1))
+        ASSERT_TRUE(program.Click(kStartButton)) << "cycle " << cycle << ": Starten did not answer";
+        ASSERT_TRUE(apptest::WaitFor([&] { return program.Enabled(kCancelButton); }, 3000, 1))
             << "cycle " << cycle << ": the running set did not come";
         const DWORD delay = RandomDelay(random);
         nearWarning += delay > 940 ? 1 : 0;
         Sleep(delay);
-        ASSERT_TRUE(program.Click(kCancel)) << "cycle " << cycle << ": Abbrechen did not answer";
+        ASSERT_TRUE(program.Click(kCancelButton)) << "cycle " << cycle << ": Abbrechen did not answer";
         ASSERT_TRUE(apptest::WaitFor([&] { return IdleSet(program); }, 3000, 1))
             << "cycle " << cycle << " (cancel after " << delay << " ms): the idle set did not come back";
         ASSERT_TRUE(program.Records().empty()) << "cycle " << cycle << ": a command was started";
@@ -551,9 +609,9 @@ TEST(ReliabilityLong, test_thousand_start_cancel_cycles_start_nothing_and_leave_
         << "a request was left behind";
 
     // Still the same program: a last start runs, Esc's menu item ends it with exit code 0.
-    ASSERT_TRUE(program.Click(12));
-    EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(kCancel); }, 3000));
-    program.ChooseMenu(2);
+    ASSERT_TRUE(program.Click(kStartButton));
+    EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(kCancelButton); }, 3000));
+    program.ChooseMenu(kItemQuit);
     EXPECT_EQ(program.WaitExit(5000), 0u);
     EXPECT_TRUE(program.Records().empty()) << "the task ran although the program was ended";
 }
@@ -634,12 +692,14 @@ TEST(ReliabilityLong, test_damaged_image_files_leave_their_places_empty) {
                 EXPECT_EQ(trays, traysBefore) << DamageName(damage) << ": a tray icon without its picture";
             }
             // Still fully working: a countdown starts and is cancelled, the menu ends the program.
-            program.SetText(9, "600");
-            EXPECT_TRUE(program.Click(12));
-            EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(13); }, 3000)) << DamageName(damage);
-            EXPECT_TRUE(program.Click(13));
-            EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(12); }, 3000)) << DamageName(damage);
-            program.ChooseMenu(2);
+            program.SetText(kTimeField, "600");
+            EXPECT_TRUE(program.Click(kStartButton));
+            EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(kCancelButton); }, 3000))
+                << DamageName(damage);
+            EXPECT_TRUE(program.Click(kCancelButton));
+            EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(kStartButton); }, 3000))
+                << DamageName(damage);
+            program.ChooseMenu(kItemQuit);
             EXPECT_EQ(program.WaitExit(5000), 0u) << DamageName(damage);
             EXPECT_TRUE(program.Records().empty()) << DamageName(damage);
         }
@@ -674,13 +734,208 @@ TEST(ReliabilityLong, test_program_file_missing_or_a_directory_shows_in_the_vers
         }
         ASSERT_TRUE(program.Start("", layout)) << c.name;
         EXPECT_EQ(apptest::Inspect(program.Main()).title, c.title) << "program file " << c.name;
-        SIZE size = ControlSize(program, 2);
+        SIZE size = ControlSize(program, kIntroImage);
         EXPECT_GT(size.cx, 0) << "the pictures of the current directory are shown";
-        program.ChooseMenu(2);
+        program.ChooseMenu(kItemQuit);
         EXPECT_EQ(program.WaitExit(5000), 0u) << c.name;
         EXPECT_TRUE(program.Records().empty());
         apptest::RemoveTree(dir);
     }
+}
+
+namespace {
+
+// ---- Ending while banners slide and repaint ----
+
+// Runs of the exit test, and how many programs run side by side.
+constexpr int kEndRuns = 240;
+constexpr int kEndAtOnce = 6;
+
+// Keeps the banners of the programs it is aimed at painting: from outside, it invalidates each banner
+// window and its text and sends them WM_PAINT, again and again, so that each banner thread runs its
+// windows' procedures at every moment of its program's end. Other programs (the ten-minute countdown,
+// whose timing is judged) are left alone.
+class RepaintHammer {
+  public:
+    RepaintHammer() {
+        for (std::thread& thread : threads_) {
+            thread = std::thread([this] { Run(); });
+        }
+    }
+    ~RepaintHammer() {
+        stop_ = true;
+        for (std::thread& thread : threads_) {
+            thread.join();
+        }
+    }
+    // The processes whose banners are painted from now on.
+    void Aim(const std::vector<DWORD>& processes) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        processes_ = processes;
+    }
+    long Painted() const {
+        return painted_;
+    }
+
+  private:
+    bool Aimed(HWND window) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        std::lock_guard<std::mutex> lock(mutex_);
+        return std::find(processes_.begin(), processes_.end(), process) != processes_.end();
+    }
+
+    void Run() {
+        while (!stop_) {
+            HWND banner = nullptr;
+            bool any = false;
+            while ((banner = FindWindowExA(nullptr, banner, "WindowClass_1", nullptr)) != nullptr) {
+                if (!Aimed(banner)) {
+                    continue;
+                }
+                any = true;
+                HWND text = GetDlgItem(banner, kBannerText);
+                RedrawWindow(banner, nullptr, nullptr,
+                             RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+                DWORD_PTR result = 0;
+                for (HWND window : {text, banner}) {
+                    if (window != nullptr &&
+                        SendMessageTimeoutA(window, WM_PAINT, 0, 0, SMTO_ABORTIFHUNG, 200, &result) != 0) {
+                        ++painted_;
+                    }
+                }
+            }
+            if (!any) {
+                Sleep(1);
+            }
+        }
+    }
+
+    std::mutex mutex_;
+    std::vector<DWORD> processes_;
+    std::atomic<bool> stop_{false};
+    std::atomic<long> painted_{0};
+    std::thread threads_[3];
+};
+
+// The ways a user ends the program while a banner is up.
+enum class EndWay { Escape, CloseBox, TrayMenu };
+const char* EndWayName(EndWay way) {
+    switch (way) {
+        case EndWay::Escape:
+            return "Esc";
+        case EndWay::CloseBox:
+            return "close box";
+        case EndWay::TrayMenu:
+            return "Beenden (tray menu)";
+    }
+    return "?";
+}
+
+// Only one run at a time may take the foreground for its key.
+std::mutex g_keyboard;
+
+// What one run saw; judged on the test's thread.
+struct EndSeen {
+    int run = 0;
+    EndWay way = EndWay::Escape;
+    DWORD delayMs = 0;
+    bool banner = false;
+    DWORD exitCode = STILL_ACTIVE;
+    std::vector<std::string> records;
+};
+
+// Waits for the program's banner, lets it slide for delayMs, ends the program and waits for its end.
+void EndWhileSliding(Program& program, EndSeen& seen) {
+    seen.banner = program.WaitForBanner(10000) != nullptr;
+    if (!seen.banner) {
+        return;
+    }
+    Sleep(seen.delayMs);
+    switch (seen.way) {
+        case EndWay::Escape: {
+            // The key goes to the foreground window, which another program's banner may take in
+            // between: it is pressed again until this program ends.
+            std::lock_guard<std::mutex> keyboard(g_keyboard);
+            for (int attempt = 0; attempt < 5 && program.Running(); ++attempt) {
+                program.Keys({VK_ESCAPE});
+                program.WaitExit(500);
+            }
+            break;
+        }
+        case EndWay::CloseBox:
+            PostMessageA(program.Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
+            break;
+        case EndWay::TrayMenu:
+            program.ChooseMenu(kItemTrayQuit);
+            break;
+    }
+    seen.exitCode = program.WaitExit(10000);
+    // A started command reaches its recorder a moment after the program has ended.
+    Sleep(300);
+    seen.records = program.Records();
+}
+
+} // namespace
+
+// The end of the program while banners slide in and are painted from outside all the time: the end
+// must never run toolkit code on freed memory. Every run ends with exit code 0, starts no task and
+// leaves no tray icon behind.
+TEST(ReliabilityLong, test_ending_while_banners_slide_and_repaint_is_clean_every_time) {
+    REQUIRE_RECORDER();
+    TenMinuteCountdown().Start();
+    RepaintHammer hammer;
+    const unsigned seed = 1604u;
+    std::mt19937 random(seed);
+    int failed = 0;
+    int runs = 0;
+    const double started = apptest::NowMs();
+    for (int first = 0; first < kEndRuns && failed < 5; first += kEndAtOnce) {
+        std::vector<std::unique_ptr<Program>> programs;
+        std::vector<EndSeen> seen(kEndAtOnce);
+        for (int i = 0; i < kEndAtOnce; ++i) {
+            seen[i].run = first + i;
+            seen[i].way = static_cast<EndWay>(seen[i].run % 3);
+            // Somewhere in the slide-in or the pause after it.
+            seen[i].delayMs = std::uniform_int_distribution<DWORD>(0, 800)(random);
+            programs.push_back(std::make_unique<Program>());
+            ASSERT_TRUE(programs.back()->Launch("end 600 x 1")) << "run " << seen[i].run;
+        }
+        std::vector<DWORD> processes;
+        for (auto& program : programs) {
+            processes.push_back(program->ProcessId());
+        }
+        hammer.Aim(processes);
+        std::vector<std::thread> drivers;
+        for (int i = 0; i < kEndAtOnce; ++i) {
+            drivers.emplace_back(EndWhileSliding, std::ref(*programs[i]), std::ref(seen[i]));
+        }
+        for (std::thread& driver : drivers) {
+            driver.join();
+        }
+        for (const EndSeen& r : seen) {
+            const std::string where = "run " + std::to_string(r.run) + " (" + EndWayName(r.way) + " after " +
+                                      std::to_string(r.delayMs) + " ms)";
+            EXPECT_TRUE(r.banner) << where << ": no banner";
+            EXPECT_EQ(r.exitCode, 0u) << where << ": exit code " << r.exitCode;
+            EXPECT_TRUE(r.records.empty()) << where << ": the task ran";
+            failed += r.banner && r.exitCode == 0 && r.records.empty() ? 0 : 1;
+            ++runs;
+        }
+        EXPECT_TRUE(apptest::WaitFor(
+            [&] {
+                for (auto& program : programs) {
+                    if (!program->NewTrayIcons().empty()) {
+                        return false;
+                    }
+                }
+                return true;
+            },
+            3000))
+            << "runs " << first << " to " << first + kEndAtOnce - 1 << ": a tray icon was left behind";
+    }
+    std::printf("seed %u: %d runs in %.0f s, %ld paints sent\n", seed, runs,
+                (apptest::NowMs() - started) / 1000, hammer.Painted());
 }
 
 TEST(ReliabilityLong, test_ten_minute_countdown_warns_every_minute_then_restarts) {

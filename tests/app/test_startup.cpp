@@ -8,19 +8,13 @@ using apptest::Program;
 
 namespace {
 
-// The input controls that the running and idle sets switch.
-constexpr int kInputControls[] = {3, 6, 7, 8, 9, 10, 11, 12, 17, 18};
-constexpr int kCancel = 13;
-// Frames and images, never disabled.
-constexpr int kFixedControls[] = {1, 2, 4, 5, 15, 16};
-
 // Expects the idle set (running == false) or the running set.
 void ExpectControlSet(Program& program, bool running) {
     for (int number : kInputControls) {
         EXPECT_EQ(program.Enabled(number), !running)
             << "control " << number << (running ? " running" : " idle");
     }
-    EXPECT_EQ(program.Enabled(kCancel), running) << "Abbrechen " << (running ? "running" : "idle");
+    EXPECT_EQ(program.Enabled(kCancelButton), running) << "Abbrechen " << (running ? "running" : "idle");
     for (int number : kFixedControls) {
         EXPECT_TRUE(program.Enabled(number)) << "control " << number;
     }
@@ -38,24 +32,24 @@ struct ControlPlace {
 };
 
 constexpr ControlPlace kLayout[] = {
-    {1, 10, 10, 480, 60, "Einleitung"},
-    {2, 20, 30, 0, 0, ""},
-    {3, 60, 30, 420, 30,
+    {kIntroFrame, 10, 10, 480, 60, "Einleitung"},
+    {kIntroImage, 20, 30, 0, 0, ""},
+    {kIntroText, 60, 30, 420, 30,
      "Mit diesem Programm können Sie eine Aufgabe auswählen, wie Sie Ihren Computer herunterfahren möchten."},
-    {4, 10, 80, 480, 130, "Vorgang"},
-    {5, 20, 100, 0, 0, ""},
-    {6, 60, 100, 420, 20, "1. Wählen Sie in der Liste eine Aufgabe aus, die Sie ausführen möchten."},
-    {8, 60, 150, 420, 30,
+    {kTaskFrame, 10, 80, 480, 130, "Vorgang"},
+    {kTaskImage, 20, 100, 0, 0, ""},
+    {kStep1Text, 60, 100, 420, 20, "1. Wählen Sie in der Liste eine Aufgabe aus, die Sie ausführen möchten."},
+    {kStep2Text, 60, 150, 420, 30,
      "2. Geben Sie in der Eingabe die Zeit in Sekunden ein, wann dieser Vorgang durchgeführt werden soll."},
-    {9, 110, 180, 100, 20, ""},
-    {10, 60, 120, 50, 20, "Aufgabe:"},
-    {11, 60, 180, 50, 20, "Zeit:"},
-    {12, 280, 300, 100, 20, "Starten"},
-    {13, 390, 300, 100, 20, "Abbrechen"},
-    {15, 10, 220, 480, 70, "Warnmeldung"},
-    {16, 20, 240, 0, 0, ""},
-    {17, 60, 240, 200, 20, "Jede Minute eine Warnung anzeigen"},
-    {18, 60, 260, 200, 20, "Warnton ausgeben"},
+    {kTimeField, 110, 180, 100, 20, ""},
+    {kTaskCaption, 60, 120, 50, 20, "Aufgabe:"},
+    {kTimeCaption, 60, 180, 50, 20, "Zeit:"},
+    {kStartButton, 280, 300, 100, 20, "Starten"},
+    {kCancelButton, 390, 300, 100, 20, "Abbrechen"},
+    {kWarnFrame, 10, 220, 480, 70, "Warnmeldung"},
+    {kWarnImage, 20, 240, 0, 0, ""},
+    {kBannerBox, 60, 240, 200, 20, "Jede Minute eine Warnung anzeigen"},
+    {kToneBox, 60, 260, 200, 20, "Warnton ausgeben"},
 };
 
 } // namespace
@@ -101,8 +95,8 @@ TEST(Startup, test_no_parameters_opens_the_idle_main_window) {
         }
         EXPECT_EQ(program.Text(place.number), place.text) << "control " << place.number;
     }
-    EXPECT_EQ(program.Control(14), nullptr) << "number 14 belongs to the banner";
-    EXPECT_TRUE(GetWindowLongPtrA(program.Control(9), GWL_STYLE) & ES_NUMBER)
+    EXPECT_EQ(program.Control(kBannerText), nullptr) << "the banner's text number is not used on window 0";
+    EXPECT_TRUE(GetWindowLongPtrA(program.Control(kTimeField), GWL_STYLE) & ES_NUMBER)
         << "the time field takes digits only";
 
     std::vector<std::string> expectedItems = {"Computer herunterfahren", "Computer neu starten",
@@ -110,8 +104,8 @@ TEST(Startup, test_no_parameters_opens_the_idle_main_window) {
                                               "Benutzer wechseln", "Benutzer abmelden"};
     EXPECT_EQ(program.TaskItems(), expectedItems);
     EXPECT_EQ(program.Selection(), 0);
-    EXPECT_EQ(program.Checked(17), BST_UNCHECKED);
-    EXPECT_EQ(program.Checked(18), BST_UNCHECKED);
+    EXPECT_EQ(program.Checked(kBannerBox), BST_UNCHECKED);
+    EXPECT_EQ(program.Checked(kToneBox), BST_UNCHECKED);
     ExpectControlSet(program, false);
 
     EXPECT_TRUE(apptest::WaitFor([&] { return program.TrayIcon() != nullptr; }, 3000))
@@ -123,18 +117,19 @@ TEST(Startup, test_task_keyword_starts_the_countdown_at_once) {
     REQUIRE_RECORDER();
     Program program;
     ASSERT_TRUE(program.Start("end 900"));
-    EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(kCancel); }, 3000)) << "Abbrechen not enabled";
-    EXPECT_EQ(program.Text(9), "900");
+    EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(kCancelButton); }, 3000))
+        << "Abbrechen not enabled";
+    EXPECT_EQ(program.Text(kTimeField), "900");
     EXPECT_EQ(program.Selection(), 0);
-    EXPECT_EQ(program.Checked(17), BST_UNCHECKED);
-    EXPECT_EQ(program.Checked(18), BST_UNCHECKED);
+    EXPECT_EQ(program.Checked(kBannerBox), BST_UNCHECKED);
+    EXPECT_EQ(program.Checked(kToneBox), BST_UNCHECKED);
     ExpectControlSet(program, true);
     // The first warning would come after one second; without the banner box there is none.
     Sleep(1800);
     EXPECT_EQ(program.Banner(), nullptr) << "a banner appeared although its box is unchecked";
     EXPECT_TRUE(program.Running());
     EXPECT_TRUE(program.Records().empty());
-    program.ChooseMenu(2);
+    program.ChooseMenu(kItemQuit);
     EXPECT_EQ(program.WaitExit(5000), 0u);
     EXPECT_TRUE(program.Records().empty()) << "the task ran although the program was ended";
 }
@@ -149,11 +144,11 @@ TEST(Startup, test_minimize_with_both_boxes_hides_the_window_to_the_tray) {
     EXPECT_TRUE(apptest::WaitFor([&] { return program.TrayIcon() != nullptr; }, 3000))
         << "only the tray icon should remain";
     EXPECT_EQ(program.Selection(), 1);
-    EXPECT_EQ(program.Text(9), "600");
-    EXPECT_EQ(program.Checked(17), BST_CHECKED);
-    EXPECT_EQ(program.Checked(18), BST_CHECKED);
+    EXPECT_EQ(program.Text(kTimeField), "600");
+    EXPECT_EQ(program.Checked(kBannerBox), BST_CHECKED);
+    EXPECT_EQ(program.Checked(kToneBox), BST_CHECKED);
     ExpectControlSet(program, true);
-    program.ChooseMenu(2);
+    program.ChooseMenu(kItemQuit);
     EXPECT_EQ(program.WaitExit(5000), 0u);
     EXPECT_TRUE(program.Records().empty());
     EXPECT_TRUE(apptest::WaitFor([&] { return program.NewTrayIcons().empty(); }, 3000))
@@ -165,7 +160,7 @@ TEST(Startup, test_unrecognised_parameters_only_hold_their_place) {
     {
         Program program; // keywords are case-sensitive
         ASSERT_TRUE(program.Start("END 60"));
-        EXPECT_EQ(program.Text(9), "60");
+        EXPECT_EQ(program.Text(kTimeField), "60");
         EXPECT_EQ(program.Selection(), 0);
         ExpectControlSet(program, false);
         EXPECT_TRUE(apptest::Inspect(program.Main()).visible);
@@ -174,15 +169,15 @@ TEST(Startup, test_unrecognised_parameters_only_hold_their_place) {
         Program program; // a placeholder task, then the window parameter
         ASSERT_TRUE(program.Start("x 60 minimize"));
         EXPECT_TRUE(apptest::WaitFor([&] { return HiddenInTray(program); }, 3000)) << "window not hidden";
-        EXPECT_EQ(program.Text(9), "60");
+        EXPECT_EQ(program.Text(kTimeField), "60");
         ExpectControlSet(program, false);
     }
     {
         Program program; // only "1" checks a box; only "minimize" hides
         ASSERT_TRUE(program.Start("x 5 y 0 true"));
-        EXPECT_EQ(program.Text(9), "5");
-        EXPECT_EQ(program.Checked(17), BST_UNCHECKED);
-        EXPECT_EQ(program.Checked(18), BST_UNCHECKED);
+        EXPECT_EQ(program.Text(kTimeField), "5");
+        EXPECT_EQ(program.Checked(kBannerBox), BST_UNCHECKED);
+        EXPECT_EQ(program.Checked(kToneBox), BST_UNCHECKED);
         Sleep(300);
         EXPECT_TRUE(apptest::Inspect(program.Main()).visible);
         ExpectControlSet(program, false);
@@ -190,9 +185,9 @@ TEST(Startup, test_unrecognised_parameters_only_hold_their_place) {
     {
         Program program; // a quoted program path and quoted parameters are single words
         ASSERT_TRUE(program.Start("\"x\" \"7\" \"\" yes 1"));
-        EXPECT_EQ(program.Text(9), "7");
-        EXPECT_EQ(program.Checked(17), BST_UNCHECKED);
-        EXPECT_EQ(program.Checked(18), BST_CHECKED);
+        EXPECT_EQ(program.Text(kTimeField), "7");
+        EXPECT_EQ(program.Checked(kBannerBox), BST_UNCHECKED);
+        EXPECT_EQ(program.Checked(kToneBox), BST_CHECKED);
         ExpectControlSet(program, false);
     }
     Sleep(1500);
@@ -213,11 +208,11 @@ TEST(Startup, test_start_from_another_directory_still_works) {
         Sleep(500);
         EXPECT_TRUE(program.NewTrayIcons().empty())
             << "a restarted taskbar must not bring an icon without image";
-        RECT image = program.ControlRect(2);
+        RECT image = program.ControlRect(kIntroImage);
         EXPECT_EQ(image.right - image.left, 0) << "a missing image leaves its control 0 x 0";
         // Still works: the tool is found in the system directory, not the current one.
-        program.SetText(9, "1");
-        ASSERT_TRUE(program.Click(12));
+        program.SetText(kTimeField, "1");
+        ASSERT_TRUE(program.Click(kStartButton));
         EXPECT_GT(program.WaitForRecord(8000), 0) << "no command was started";
         EXPECT_EQ(program.WaitExit(5000), 0u);
         std::vector<std::string> records = program.Records();

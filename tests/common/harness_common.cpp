@@ -38,11 +38,101 @@ std::vector<int32_t> Test_DrainEvents(DWORD quietMs, DWORD maxMs,
     return codes;
 }
 
+namespace testsupport {
+
 // Folder of the running program.
-std::string Test_ExeDir() {
+std::string BinDir() {
     char path[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string dir(path, length);
-    const size_t slash = dir.find_last_of('\\');
-    return slash == std::string::npos ? dir : dir.substr(0, slash);
+    const size_t slash = dir.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : dir.substr(0, slash);
 }
+
+// A new folder "nt-<tag>-<process>-<n>" in the temporary folder.
+std::string MakeTempDir(const std::string& tag) {
+    static volatile LONG counter = 0;
+    char base[MAX_PATH] = {};
+    GetTempPathA(sizeof base, base);
+    for (;;) {
+        const std::string dir = std::string(base) + "nt-" + tag + "-" +
+                                std::to_string(GetCurrentProcessId()) + "-" +
+                                std::to_string(InterlockedIncrement(&counter));
+        if (CreateDirectoryA(dir.c_str(), nullptr))
+            return dir;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return "";
+    }
+}
+
+// Deletes the folder's files and folders, then the folder.
+void RemoveTree(const std::string& dir) {
+    if (dir.empty())
+        return;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string path = dir + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(path.c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+// Reads the file while others may still read, write or delete it.
+std::string ReadFile(const std::string& path) {
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "";
+    std::string content;
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        content.append(buffer, got);
+    CloseHandle(file);
+    return content;
+}
+
+// Splits at LF and drops a CR before it.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Polls until cond holds or the time is up; asks once more at the time-out.
+bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs, DWORD stepMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (cond())
+            return true;
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs)
+            return cond();
+        Sleep(stepMs < timeoutMs - elapsed ? stepMs : timeoutMs - elapsed);
+    }
+}
+
+} // namespace testsupport

@@ -469,3 +469,63 @@ TEST_F(ControlTest, test_number_taken_from_another_threads_control) {
     CloseHandle(t.ready);
     CloseHandle(t.finish);
 }
+
+namespace {
+
+// A thread with a target window of its own. It names its window, lets the test create a control
+// meanwhile, then creates one itself.
+struct TargetThread {
+    HANDLE named;
+    HANDLE go;
+    HWND window;
+    HWND created;
+    HWND parent;
+};
+
+DWORD WINAPI CreateInOwnTarget(LPVOID param) {
+    TargetThread* t = static_cast<TargetThread*>(param);
+    t->window = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 100, 50, nullptr, nullptr, nullptr, nullptr);
+    Ctl_BeginList(t->window);
+    SetEvent(t->named);
+    WaitForSingleObject(t->go, 5000);
+    t->created = reinterpret_cast<HWND>(TestButton(36, 5, 5, 50, 20, "dort"));
+    t->parent = GetParent(t->created);
+    DestroyWindow(t->window);
+    return 0;
+}
+
+// Creates a control without having named a target window.
+DWORD WINAPI CreateWithoutTarget(LPVOID param) {
+    *static_cast<ObjId*>(param) = TestButton(37, 5, 5, 50, 20, "nirgends");
+    return 0;
+}
+
+} // namespace
+
+// Each thread creates in the window it named itself: another thread's Ctl_BeginList meanwhile
+// does not redirect it, and a thread that named no window creates nothing.
+TEST_F(ControlTest, test_creation_target_belongs_to_the_calling_thread) {
+    TargetThread t = {CreateEventA(nullptr, TRUE, FALSE, nullptr),
+                      CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr, nullptr, nullptr};
+    HANDLE thread = CreateThread(nullptr, 0, CreateInOwnTarget, &t, 0, nullptr);
+    ASSERT_EQ(WaitForSingleObject(t.named, 5000), WAIT_OBJECT_0);
+    HWND mine = reinterpret_cast<HWND>(TestButton(35, 5, 5, 50, 20, "hier"));
+    ASSERT_NE(mine, nullptr);
+    EXPECT_EQ(GetParent(mine), hwnd_) << "another thread's Ctl_BeginList redirected this creation";
+    SetEvent(t.go);
+    ASSERT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+    EXPECT_NE(t.created, nullptr);
+    EXPECT_EQ(t.parent, t.window) << "the thread's own creation went elsewhere";
+    EXPECT_EQ(Ctl_Record(36), nullptr) << "its control went with its window";
+
+    ObjId orphan = -5;
+    HANDLE lone = CreateThread(nullptr, 0, CreateWithoutTarget, &orphan, 0, nullptr);
+    ASSERT_EQ(WaitForSingleObject(lone, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(orphan, 0) << "a thread that named no window must create nothing";
+    EXPECT_EQ(Ctl_Record(37), nullptr);
+    EXPECT_EQ(GetParent(mine), hwnd_);
+    CloseHandle(lone);
+    CloseHandle(thread);
+    CloseHandle(t.named);
+    CloseHandle(t.go);
+}

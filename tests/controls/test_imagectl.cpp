@@ -50,10 +50,6 @@ COLORREF PrintedPixel(HWND control, int x, int y) {
     return c;
 }
 
-std::string ExeDir() {
-    return Test_ExeDir();
-}
-
 class ImageControl : public KindsTest {
   protected:
     void TearDown() override {
@@ -134,7 +130,7 @@ TEST_F(ImageControl, test_takes_the_natural_size_of_its_image) {
     EXPECT_EQ(Width(Kinds_RectInParent(none)), 48);
 
     // The program's own warning icon.
-    Img_Load(10, (ExeDir() + "\\Symbole\\Warnung.ico").c_str(), 0);
+    Img_Load(10, (testsupport::BinDir() + "\\Symbole\\Warnung.ico").c_str(), 0);
     ASSERT_NE(Img_Handle(10), nullptr);
     HWND warning = Image(16, 20, 240, 0, 0, Img_Handle(10));
     r = Kinds_RectInParent(warning);

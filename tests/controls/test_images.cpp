@@ -159,35 +159,16 @@ bool IconAlive(HANDLE h) {
     return true;
 }
 
-std::string ExeDir() {
-    return Test_ExeDir();
-}
-
 class Images : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         Img_Init();
         Decoder_Reset();
-        char base[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, base);
-        g_dir = std::string(base) + "kinds_images_" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(g_dir.c_str(), nullptr);
+        g_dir = testsupport::MakeTempDir("images");
     }
     static void TearDownTestSuite() {
         Img_FreeAll();
-        WIN32_FIND_DATAA fd;
-        HANDLE find = FindFirstFileA((g_dir + "\\*").c_str(), &fd);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                    DeleteFileA(PathOf(fd.cFileName).c_str());
-                } else if (strcmp(fd.cFileName, ".") != 0 && strcmp(fd.cFileName, "..") != 0) {
-                    RemoveDirectoryA(PathOf(fd.cFileName).c_str());
-                }
-            } while (FindNextFileA(find, &fd));
-            FindClose(find);
-        }
-        RemoveDirectoryA(g_dir.c_str());
+        testsupport::RemoveTree(g_dir);
     }
     void TearDown() override {
         Img_FreeAll();
@@ -450,7 +431,7 @@ TEST_F(Images, test_program_image_files_have_the_stated_sizes) {
         {"Bilder\\Anzeigen.bmp", false, 13, 24},      {"Bilder\\Verstecken.bmp", false, 13, 24},
         {"Bilder\\Haftung.bmp", false, 13, 24},       {"Symbole\\Warnung.ico", true, 32, 32},
     };
-    std::string dir = ExeDir();
+    std::string dir = testsupport::BinDir();
     ObjId number = 1;
     for (const Expected& e : files) {
         std::string path = dir + "\\" + e.file;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/contract.h"
 #include "core/objtable.h"
 
 namespace {
@@ -221,6 +222,114 @@ TEST_F(ObjTableTest, test_failed_growth_keeps_table) {
     EXPECT_NE(ObjTable_Find(table, 0), nullptr) << "a failed growth keeps the old contents";
     Mem_Free(table->slots);
     Mem_Free(table);
+}
+
+namespace {
+
+// What another thread saw of a table: the record of a number, or lookups of identifiers while
+// the test adds and discards them.
+struct OtherThread {
+    ObjectTable* table;
+    ObjId number;
+    void* record;
+    volatile LONG stop;
+    volatile LONG lookups;
+    volatile LONG wrong;
+    void* acquired;
+};
+
+// Looks one number up and keeps the record's address, as a thread that reads a control would.
+DWORD WINAPI LookUpOnce(LPVOID parameter) {
+    auto* other = static_cast<OtherThread*>(parameter);
+    other->record = ObjTable_Find(other->table, other->number);
+    return 0;
+}
+
+// Tries to make an object under a number beyond the table's capacity.
+DWORD WINAPI AcquireBeyond(LPVOID parameter) {
+    auto* other = static_cast<OtherThread*>(parameter);
+    other->acquired = ObjTable_Acquire(other->table, other->number);
+    return 0;
+}
+
+// Looks up the identifier published in `record` (a record that stays) until told to stop; it
+// must always be found, with the value the test gave it.
+DWORD WINAPI LookUpIdentifiers(LPVOID parameter) {
+    auto* other = static_cast<OtherThread*>(parameter);
+    while (InterlockedCompareExchange(&other->stop, 0, 0) == 0) {
+        void* published = InterlockedCompareExchangePointer(&other->record, nullptr, nullptr);
+        auto* found =
+            static_cast<TestRecord*>(ObjTable_Find(other->table, reinterpret_cast<ObjId>(published)));
+        if (published != nullptr && (found == nullptr || found->value != 77))
+            InterlockedIncrement(&other->wrong);
+        InterlockedIncrement(&other->lookups);
+    }
+    return 0;
+}
+
+void RunAndJoin(LPTHREAD_START_ROUTINE body, OtherThread* other) {
+    HANDLE thread = CreateThread(nullptr, 0, body, other, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+}
+
+} // namespace
+
+// The thread contract of a table: its owner (the creating thread) grows it freely until another
+// thread has used it; from then on the slot array never moves, so record pointers held elsewhere
+// stay valid. A growth is refused like a failed allocation and counted as a breach.
+TEST_F(ObjTableTest, test_slots_never_move_once_another_thread_used_the_table) {
+    ObjectTable* table = ObjTable_Create(sizeof(TestRecord), 16, nullptr);
+    ASSERT_NE(table, nullptr);
+    MakeObject(table, 3, 0x33);
+    ASSERT_NE(MakeObject(table, 20, 0x20), nullptr) << "the owner alone grows the table";
+    ASSERT_EQ(table->capacity, 36);
+
+    OtherThread other = {table, 3, nullptr, 0, 0, 0, nullptr};
+    RunAndJoin(LookUpOnce, &other);
+    ASSERT_EQ(other.record, ObjTable_Find(table, 3));
+
+    const int32_t breaches = Contract_Count(CONTRACT_TABLE_GROWTH);
+    uint8_t* slots = table->slots;
+    EXPECT_EQ(MakeObject(table, 40, 0x40), nullptr) << "growing would move the record the other thread holds";
+    EXPECT_EQ(Contract_Count(CONTRACT_TABLE_GROWTH), breaches + 1) << "the refused growth must be reported";
+    EXPECT_EQ(table->slots, slots);
+    EXPECT_EQ(table->capacity, 36);
+    EXPECT_EQ(ObjTable_Find(table, 3), other.record);
+    EXPECT_NE(MakeObject(table, 35, 0x35), nullptr) << "numbers within the capacity are still handed out";
+
+    // Another thread cannot grow the table either.
+    other.number = 36;
+    RunAndJoin(AcquireBeyond, &other);
+    EXPECT_EQ(other.acquired, nullptr);
+    EXPECT_EQ(Contract_Count(CONTRACT_TABLE_GROWTH), breaches + 2);
+    EXPECT_EQ(table->capacity, 36);
+
+    // OBJ_ANY records live outside the array. While another thread looks up the ones that stay,
+    // others come and go in the same list.
+    other.record = nullptr;
+    HANDLE reader = CreateThread(nullptr, 0, LookUpIdentifiers, &other, 0, nullptr);
+    ASSERT_NE(reader, nullptr);
+    const DWORD start = GetTickCount();
+    while (InterlockedCompareExchange(&other.lookups, 0, 0) == 0 && GetTickCount() - start < 5000)
+        Sleep(1);
+    for (int i = 0; i < 3000 || (other.lookups < 1000 && GetTickCount() - start < 5000); ++i) {
+        auto* record = static_cast<TestRecord*>(MakeObject(table, OBJ_ANY, 0x1000 + i));
+        ASSERT_NE(record, nullptr);
+        record->value = 77;
+        if (i % 2 == 0)
+            InterlockedExchangePointer(&other.record, record);
+        else
+            ObjTable_Discard(table, reinterpret_cast<ObjId>(record));
+    }
+    InterlockedExchange(&other.stop, 1);
+    EXPECT_EQ(WaitForSingleObject(reader, 5000), WAIT_OBJECT_0);
+    CloseHandle(reader);
+    EXPECT_GT(other.lookups, 100) << "the lookups must run beside the changes";
+    EXPECT_EQ(other.wrong, 0);
+    EXPECT_TRUE(HeapValidate(Heap_List(), 0, nullptr));
+    EXPECT_EQ(Contract_Count(CONTRACT_TABLE_GROWTH), breaches + 2) << "OBJ_ANY records never grow the array";
 }
 
 TEST_F(ObjTableTest, test_iteration_order_and_discard_during_walk) {

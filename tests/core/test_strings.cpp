@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/contract.h"
 #include "core/strings.h"
 
 namespace {
@@ -163,6 +164,7 @@ TEST_F(StringsTest, test_build_expression_and_restore_position) {
 
 TEST_F(StringsTest, test_frame_restores_position) {
     int32_t before = Scratch_Pos();
+    const int32_t breaches = Contract_Count(CONTRACT_SCRATCH_FRAME);
     {
         ScratchFrame frame;
         EXPECT_EQ(frame.Start(), before);
@@ -170,6 +172,20 @@ TEST_F(StringsTest, test_frame_restores_position) {
         EXPECT_GT(Scratch_Pos(), before);
     }
     EXPECT_EQ(Scratch_Pos(), before);
+    EXPECT_EQ(Contract_Count(CONTRACT_SCRATCH_FRAME), breaches) << "a frame that gives back its own text";
+
+    // Code inside a frame that drops text of the enclosing expression is caught when the frame ends.
+    Str_Concat("outer ");
+    const int32_t outerEnd = Scratch_Pos();
+    {
+        ScratchFrame frame;
+        Str_Concat("inner");
+        Scratch_SetPos(before); // a helper that resets to a position it saved long ago
+    }
+    EXPECT_EQ(Contract_Count(CONTRACT_SCRATCH_FRAME), breaches + 1)
+        << "the dropped outer text went unnoticed";
+    EXPECT_EQ(Scratch_Pos(), outerEnd) << "the frame still gives back its start";
+    Scratch_SetPos(before);
 }
 
 TEST_F(StringsTest, test_first_block_and_growth) {

@@ -127,6 +127,17 @@ LRESULT CALLBACK CountingWindowProc(HWND window, UINT message, WPARAM wParam, LP
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// A message-only window of this thread that answers (and counts) what SenderBody sends.
+HWND CountingWindow() {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = CountingWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "CoreThreadsTestWindow";
+    RegisterClassA(&windowClass); // fails harmlessly when a test registered it before
+    return CreateWindowA("CoreThreadsTestWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                         GetModuleHandleA(nullptr), nullptr);
+}
+
 // Spins without ever reaching a cancellation point.
 DWORD WINAPI SpinnerBody(LPVOID) {
     g_selfHandle = DuplicateSelf();
@@ -342,13 +353,7 @@ TEST_F(ThreadsTest, test_cancelled_thread_starts_no_thread) {
 }
 
 TEST_F(ThreadsTest, test_terminate_answers_messages_sent_to_the_caller) {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = CountingWindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "CoreThreadsTestWindow";
-    RegisterClassA(&windowClass);
-    g_window = CreateWindowA("CoreThreadsTestWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                             GetModuleHandleA(nullptr), nullptr);
+    g_window = CountingWindow();
     ASSERT_NE(g_window, nullptr);
     g_sentAnswered = 0;
     int32_t number = Start(SenderBody);
@@ -381,6 +386,49 @@ TEST_F(ThreadsTest, test_stuck_thread_is_killed_after_the_time_out) {
     int32_t next = Start(QuickBody);
     EXPECT_NE(next, 0);
     WaitForSingleObject(g_ready, 5000);
+}
+
+// The program's end: Thread_StopAll cancels all other threads at once and waits for them within
+// one budget, also for one that keeps starting children and one blocked in a SendMessage to the
+// caller. A thread that never reaches a cancellation point is reported, within the budget, and
+// left running (killing it could leave a heap locked).
+TEST_F(ThreadsTest, test_stop_all_ends_every_other_thread_within_its_budget) {
+    g_window = CountingWindow();
+    ASSERT_NE(g_window, nullptr);
+    g_childStarts = 0;
+    std::vector<HANDLE> workers;
+    for (ThreadProcedure body : {StarterBody, SleeperBody, SenderBody}) {
+        ASSERT_NE(Start(body), 0);
+        WaitReady();
+        workers.push_back(g_selfHandle);
+    }
+    g_selfHandle = nullptr;
+    Sleep(50);
+
+    DWORD start = GetTickCount();
+    EXPECT_TRUE(Thread_StopAll(5000));
+    EXPECT_LT(Since(start), 3000u) << "every worker was at a cancellation point or in a SendMessage";
+    for (HANDLE worker : workers) {
+        EXPECT_EQ(WaitForSingleObject(worker, 0), WAIT_OBJECT_0)
+            << "a worker still runs after Thread_StopAll";
+        CloseHandle(worker);
+    }
+    EXPECT_EQ(Thread_RecordCount(), 0) << "the children started meanwhile are stopped as well";
+    const int starts = g_childStarts;
+    Sleep(50);
+    EXPECT_EQ(g_childStarts.load(), starts) << "a child was started after Thread_StopAll returned";
+    DestroyWindow(g_window);
+    g_window = nullptr;
+
+    ASSERT_NE(Start(SpinnerBody), 0);
+    WaitReady();
+    start = GetTickCount();
+    EXPECT_FALSE(Thread_StopAll(300)) << "a thread that did not end must be reported";
+    EXPECT_GE(Since(start), 250u);
+    EXPECT_LT(Since(start), 3000u) << "the budget bounds the wait";
+    EXPECT_EQ(WaitForSingleObject(g_selfHandle, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "it must not be killed";
+    TerminateThread(g_selfHandle, 0);
 }
 
 TEST_F(ThreadsTest, test_release_all_keeps_threads_running) {

@@ -18,23 +18,10 @@
 
 namespace {
 
-std::string ExeDir() {
-    return Test_ExeDir();
-}
-
+// Bytes of a file, none when it cannot be read.
 std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::vector<uint8_t> bytes;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        return bytes;
-    }
-    uint8_t buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof(buffer), f)) > 0) {
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    }
-    fclose(f);
-    return bytes;
+    const std::string content = testsupport::ReadFile(path);
+    return std::vector<uint8_t>(content.begin(), content.end());
 }
 
 uint32_t U16(const std::vector<uint8_t>& b, size_t at) {
@@ -112,7 +99,7 @@ TEST(Resources, test_manifest_selects_common_controls_6) {
 }
 
 TEST(Resources, test_program_carries_icon_and_manifest) {
-    std::string path = ExeDir() + "\\Nachtriegel.exe";
+    std::string path = testsupport::BinDir() + "\\Nachtriegel.exe";
     if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
         GTEST_SKIP() << "Nachtriegel.exe is not built next to the tests";
     }
@@ -134,7 +121,7 @@ TEST(Resources, test_icon_files_hold_an_image_per_display_scale_with_alpha_and_m
     // 100, 125, 150 and 200 % of 16 and of 32 pixels.
     const std::vector<int> sizes = {16, 20, 24, 32, 40, 48, 64};
     for (const Icon& icon : icons) {
-        std::vector<uint8_t> b = ReadAll(ExeDir() + "\\" + icon.file);
+        std::vector<uint8_t> b = ReadAll(testsupport::BinDir() + "\\" + icon.file);
         ASSERT_GE(b.size(), 22u + 40u) << icon.file << " missing or too short";
         EXPECT_EQ(U16(b, 0), 0u) << icon.file;
         EXPECT_EQ(U16(b, 2), 1u) << icon.file << ": not an icon file";
@@ -190,7 +177,7 @@ TEST(Resources, test_menu_bitmaps_are_13_pixel_true_colour_files) {
     const char* files[] = {"Bilder\\Einstellungen.bmp", "Bilder\\Beenden.bmp",    "Bilder\\Informationen.bmp",
                            "Bilder\\Anzeigen.bmp",      "Bilder\\Verstecken.bmp", "Bilder\\Haftung.bmp"};
     for (const char* file : files) {
-        std::vector<uint8_t> b = ReadAll(ExeDir() + "\\" + file);
+        std::vector<uint8_t> b = ReadAll(testsupport::BinDir() + "\\" + file);
         ASSERT_GE(b.size(), 54u) << file << " missing or too short";
         EXPECT_EQ(b[0], 'B') << file;
         EXPECT_EQ(b[1], 'M') << file;

@@ -23,8 +23,8 @@ class LauncherTest : public ::testing::Test {
         ASSERT_FALSE(dir_.empty());
         record_ = dir_ + "\\record.txt";
         SetEnvironmentVariableA("NR_RECORD_FILE", record_.c_str());
-        recorder_ = BinDir() + "cmdrecorder.exe";
-        pipechild_ = BinDir() + "pipechild.exe";
+        recorder_ = BinDir() + "\\cmdrecorder.exe";
+        pipechild_ = BinDir() + "\\pipechild.exe";
         ASSERT_TRUE(Exists(recorder_)) << recorder_;
         ASSERT_TRUE(Exists(pipechild_)) << pipechild_;
     }
@@ -37,7 +37,7 @@ class LauncherTest : public ::testing::Test {
     std::vector<std::string> Recorded() {
         if (!WaitFor([&] { return Exists(record_); }, kChildTimeoutMs))
             return {};
-        return Lines(ReadWholeFile(record_));
+        return Lines(ReadFile(record_));
     }
 
     // The command line the recorder received, or "<not started>".
@@ -177,7 +177,7 @@ TEST_F(LauncherTest, test_program_text_with_own_arguments_is_one_program_name) {
     // the shell finds no file of that name either.
     DeleteFileA(record_.c_str());
     EXPECT_EQ(Proc_Launch("cmdrecorder.exe -s -f", "", "", LAUNCH_WAIT_END), 0);
-    EXPECT_FALSE(Exists(record_)) << ReadWholeFile(record_);
+    EXPECT_FALSE(Exists(record_)) << ReadFile(record_);
 }
 
 // ---- Directory and window ----
@@ -321,7 +321,7 @@ TEST_F(ShellFallbackTest, test_shell_opens_what_create_process_cannot_start) {
     intptr_t result = Proc_Launch(document_.c_str(), "", "", LAUNCH_WAIT_END);
     EXPECT_EQ(result, 1);
     ASSERT_TRUE(Exists(record_)) << "LAUNCH_WAIT_END returned before the opened program ended";
-    std::vector<std::string> lines = Lines(ReadWholeFile(record_));
+    std::vector<std::string> lines = Lines(ReadFile(record_));
     ASSERT_GE(lines.size(), 2u);
     EXPECT_NE(lines[0].find(document_), std::string::npos) << lines[0];
     EXPECT_EQ(lines[1], dir_);
