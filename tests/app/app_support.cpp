@@ -82,9 +82,11 @@ std::vector<std::string> ToolDirectories() {
     BOOL wow64 = FALSE;
     char path[MAX_PATH] = "";
     if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) {
+        // Only where the system offers the alias; scripts/wine-run has put both copies in place anyway.
         UINT length = GetWindowsDirectoryA(path, sizeof path);
-        if (length > 0 && length < sizeof path) {
-            dirs.push_back(std::string(path) + "\\sysnative");
+        std::string native = std::string(path) + "\\sysnative";
+        if (length > 0 && length < sizeof path && FileSize(native) != -1) {
+            dirs.push_back(native);
         }
     } else {
         UINT length = GetSystemWow64DirectoryA(path, sizeof path);
@@ -255,6 +257,65 @@ int TrayIconCount() {
     return static_cast<int>(TrayIcons().size());
 }
 
+namespace {
+
+// TOOLINFO as the tooltip control of another process reads it: with that process's pointer width. The
+// shell under a 64-bit Wine is a 64-bit process even where this test program is 32-bit.
+template <typename Pointer> struct RemoteToolInfo {
+    UINT cbSize;
+    UINT uFlags;
+    Pointer hwnd;
+    Pointer uId;
+    RECT rect;
+    Pointer hinst;
+    Pointer lpszText;
+    Pointer lParam;
+    Pointer lpReserved;
+};
+static_assert(sizeof(RemoteToolInfo<UINT_PTR>) == sizeof(TOOLINFOA),
+              "same layout as this process's TOOLINFOA");
+static_assert(sizeof(RemoteToolInfo<UINT64>) == 72, "TOOLINFOA of a 64-bit process");
+
+// Reads every tool's window and text of one tooltip, through a scratch block in the tooltip's process.
+template <typename Pointer>
+void ReadToolTips(HANDLE process, HWND tooltip, char* remote,
+                  std::vector<std::pair<HWND, std::string>>* tips) {
+    constexpr SIZE_T kTextOffset = 1024, kTextSize = 512;
+    const auto remoteText = static_cast<Pointer>(reinterpret_cast<UINT_PTR>(remote + kTextOffset));
+    DWORD_PTR count = 0;
+    SendMessageTimeoutA(tooltip, TTM_GETTOOLCOUNT, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &count);
+    for (DWORD_PTR i = 0; i < count && i < 64; ++i) {
+        RemoteToolInfo<Pointer> info{};
+        info.cbSize = sizeof info;
+        info.lpszText = remoteText;
+        char text[kTextSize] = "";
+        SIZE_T moved = 0;
+        DWORD_PTR result = 0;
+        WriteProcessMemory(process, remote, &info, sizeof info, &moved);
+        WriteProcessMemory(process, remote + kTextOffset, text, sizeof text, &moved);
+        SendMessageTimeoutA(tooltip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
+                            kMessageTimeoutMs, &result);
+        ReadProcessMemory(process, remote, &info, sizeof info, &moved);
+        // Window handles are 32-bit values in processes of either width.
+        HWND icon = reinterpret_cast<HWND>(static_cast<UINT_PTR>(info.hwnd));
+        info.lpszText = remoteText;
+        WriteProcessMemory(process, remote, &info, sizeof info, &moved);
+        SendMessageTimeoutA(tooltip, TTM_GETTEXTA, kTextSize, reinterpret_cast<LPARAM>(remote),
+                            SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result);
+        ReadProcessMemory(process, remote + kTextOffset, text, sizeof text - 1, &moved);
+        tips->emplace_back(icon, text);
+    }
+}
+
+// True if PROCESS is a 64-bit process and this one is not.
+bool WiderThanThisProcess(HANDLE process) {
+    BOOL selfWow64 = FALSE, otherWow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &selfWow64) && selfWow64 &&
+           IsWow64Process(process, &otherWow64) && !otherWow64;
+}
+
+} // namespace
+
 // The tips live in a tooltip control of the tray's process; its TOOLINFO and text buffer must
 // be in that process, so they are placed there and read back.
 std::vector<std::pair<HWND, std::string>> TrayIconTips() {
@@ -264,11 +325,13 @@ std::vector<std::pair<HWND, std::string>> TrayIconTips() {
     if (tray == nullptr || GetWindowThreadProcessId(tray, &pid) == 0) {
         return tips;
     }
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE |
+                                     PROCESS_QUERY_LIMITED_INFORMATION,
+                                 FALSE, pid);
     if (process == nullptr) {
         return tips;
     }
-    constexpr SIZE_T kTextOffset = 1024, kTextSize = 512;
+    const bool wide = WiderThanThisProcess(process);
     auto* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
     HWND tooltip = nullptr;
     while (remote != nullptr &&
@@ -278,27 +341,10 @@ std::vector<std::pair<HWND, std::string>> TrayIconTips() {
         if (owner != pid) {
             continue;
         }
-        DWORD_PTR count = 0;
-        SendMessageTimeoutA(tooltip, TTM_GETTOOLCOUNT, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &count);
-        for (DWORD_PTR i = 0; i < count && i < 64; ++i) {
-            TOOLINFOA info{};
-            info.cbSize = sizeof info;
-            info.lpszText = remote + kTextOffset;
-            char text[kTextSize] = "";
-            SIZE_T moved = 0;
-            DWORD_PTR result = 0;
-            WriteProcessMemory(process, remote, &info, sizeof info, &moved);
-            WriteProcessMemory(process, remote + kTextOffset, text, sizeof text, &moved);
-            SendMessageTimeoutA(tooltip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(remote),
-                                SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result);
-            ReadProcessMemory(process, remote, &info, sizeof info, &moved);
-            HWND icon = info.hwnd;
-            info.lpszText = remote + kTextOffset;
-            WriteProcessMemory(process, remote, &info, sizeof info, &moved);
-            SendMessageTimeoutA(tooltip, TTM_GETTEXTA, kTextSize, reinterpret_cast<LPARAM>(remote),
-                                SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result);
-            ReadProcessMemory(process, remote + kTextOffset, text, sizeof text - 1, &moved);
-            tips.emplace_back(icon, text);
+        if (wide) {
+            ReadToolTips<UINT64>(process, tooltip, remote, &tips);
+        } else {
+            ReadToolTips<UINT_PTR>(process, tooltip, remote, &tips);
         }
     }
     if (remote != nullptr) {
