@@ -42,6 +42,16 @@ void AttachBar(const MenuRecord* record) {
         SetMenu(record->owner, record->handle);
 }
 
+// Whether the command is an item of the menu's own top level, not of one of its drop-downs.
+bool OnTopLevel(HMENU menu, int32_t item) {
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        if (GetMenuItemID(menu, i) == static_cast<UINT>(item))
+            return true;
+    }
+    return false;
+}
+
 // Shows the menu at a screen point in pixels and returns when it closes.
 void ShowPopupAtPixel(ObjId number, HWND window, int32_t x, int32_t y) {
     auto* record = static_cast<MenuRecord*>(ObjTable_Find(g_menus, number));
@@ -136,7 +146,9 @@ void Menu_Item(int32_t item, const char* text) {
         return;
     AppendMenuA(g_build->target, MF_STRING, static_cast<UINT_PTR>(static_cast<uint32_t>(item)),
                 text != nullptr ? text : "");
-    AttachBar(record);
+    // A drop-down is laid out when it opens: only an item on the bar itself changes the bar.
+    if (g_build->target == record->handle)
+        AttachBar(record);
 }
 
 // Greys or enables an item by its command number; lookup by command reaches into drop-downs.
@@ -146,8 +158,9 @@ void Menu_DisableItem(ObjId number, int32_t item, int32_t state) {
         return;
     EnableMenuItem(record->handle, static_cast<UINT>(item),
                    MF_BYCOMMAND | (state != 0 ? MF_GRAYED : MF_ENABLED));
-    // An item on the bar itself is only redrawn on request.
-    if (record->owner != nullptr && GetMenu(record->owner) == record->handle)
+    // An item on the bar itself is only redrawn on request; one in a drop-down is drawn when it opens.
+    if (record->owner != nullptr && GetMenu(record->owner) == record->handle &&
+        OnTopLevel(record->handle, item))
         DrawMenuBar(record->owner);
 }
 
