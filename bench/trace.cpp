@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-
 namespace {
 
 constexpr int kMaxMarks = 64;
