@@ -169,6 +169,7 @@ struct FindWindowQuery {
     bool owned; // false: the unowned main window; true: an owned window with the given title
     const char* title;
     HWND found;
+    const char* className; // when set, any window of this class, owned or not, with any title
 };
 
 // EnumWindows callback: a visible top-level window of the process that matches the query.
@@ -178,6 +179,15 @@ BOOL CALLBACK FindWindowVisit(HWND hwnd, LPARAM lParam) {
     GetWindowThreadProcessId(hwnd, &pid);
     if (pid != query->pid || !IsWindowVisible(hwnd)) {
         return TRUE;
+    }
+    if (query->className != nullptr) {
+        char name[64] = "";
+        GetClassNameA(hwnd, name, sizeof(name));
+        if (strcmp(name, query->className) != 0) {
+            return TRUE;
+        }
+        query->found = hwnd;
+        return FALSE;
     }
     const bool owned = GetWindow(hwnd, GW_OWNER) != nullptr;
     if (owned != query->owned) {
@@ -196,33 +206,16 @@ BOOL CALLBACK FindWindowVisit(HWND hwnd, LPARAM lParam) {
     return FALSE;
 }
 
-// A visible top-level window of a process, or null.
 // A visible top-level window of the process with the class name, or null.
-struct FindClassQuery {
-    DWORD pid;
-    const char* className;
-    HWND found;
-};
-BOOL CALLBACK FindClassVisit(HWND hwnd, LPARAM lParam) {
-    auto* query = reinterpret_cast<FindClassQuery*>(lParam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char name[64] = "";
-    GetClassNameA(hwnd, name, sizeof(name));
-    if (pid == query->pid && IsWindowVisible(hwnd) && strcmp(name, query->className) == 0) {
-        query->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
 HWND Target_FindClass(DWORD pid, const char* className) {
-    FindClassQuery query = {pid, className, nullptr};
-    EnumWindows(FindClassVisit, reinterpret_cast<LPARAM>(&query));
+    FindWindowQuery query = {pid, false, nullptr, nullptr, className};
+    EnumWindows(FindWindowVisit, reinterpret_cast<LPARAM>(&query));
     return query.found;
 }
 
+// A visible top-level window of a process, or null.
 HWND Target_FindWindow(DWORD pid, bool owned, const char* title) {
-    FindWindowQuery query = {pid, owned, title, nullptr};
+    FindWindowQuery query = {pid, owned, title, nullptr, nullptr};
     EnumWindows(FindWindowVisit, reinterpret_cast<LPARAM>(&query));
     return query.found;
 }
@@ -564,7 +557,6 @@ int Mode_Pose(const char* exe, const char* state, const char* readyPath, const c
         // of the desktop's task bar, the menu opens at the mouse.
         SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 14, GetSystemMetrics(SM_CYSCREEN) - 14);
         PostMessageA(target.main, MSG_TRAY_NOTIFY, 1, WM_RBUTTONUP);
-        rc = 1;
         const double deadline = Now_Ms() + 10000;
         while (Now_Ms() < deadline && popup == nullptr) {
             popup = Target_FindClass(target.pi.dwProcessId, "#32768");
