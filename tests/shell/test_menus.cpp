@@ -134,6 +134,25 @@ TEST_F(MenuTest, test_bar_holds_two_dropdowns_in_declared_order) {
     EXPECT_EQ(ItemText(help, 1), "Informationen\tStrg+I");
 }
 
+TEST_F(MenuTest, test_items_on_the_bar_itself_attach_it_and_are_laid_out_at_once) {
+    ASSERT_NE(Menu_Create(kBar, window_), 0);
+    HMENU bar = Menu_Handle(kBar);
+    RECT before = {};
+    GetClientRect(window_, &before);
+    Menu_Item(1, "Eins");
+    EXPECT_EQ(GetMenu(window_), bar) << "an item on the bar attaches it like a title";
+    Menu_Item(2, "Zwei");
+    // Laid out means: each item has its place on the bar, and the client area gave the bar its room.
+    for (int i = 0; i < 2; ++i) {
+        RECT item = {};
+        ASSERT_TRUE(GetMenuItemRect(window_, bar, static_cast<UINT>(i), &item));
+        EXPECT_GT(item.right - item.left, 0) << "item " << i << " has no place on the bar";
+    }
+    RECT after = {};
+    GetClientRect(window_, &after);
+    EXPECT_LT(after.bottom, before.bottom) << "expected the bar to take room from the client area";
+}
+
 TEST_F(MenuTest, test_popup_items_go_into_the_popup_not_the_last_dropdown) {
     BuildBar(window_);
     ObjId created = Menu_CreatePopup(kPopup);
