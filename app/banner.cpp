@@ -2,9 +2,8 @@
 // with its text, control 14).
 #include "app/banner.h"
 
-#include "app/countdown.h"
 #include "app/mainwindow.h"
-#include "app/startup.h"
+#include "app/state.h"
 #include "app/tasks.h"
 #include "controls/control.h"
 #include "controls/kinds.h"
@@ -81,7 +80,7 @@ void CreateBannerText(int32_t elapsed) {
     if (Task_Row(kind) == nullptr) {
         return;
     }
-    int32_t minutes = Banner_Minutes(Countdown_ReadLimit(), elapsed);
+    int32_t minutes = Banner_Minutes(MainWindow_ReadTime(), elapsed);
     ScratchFrame frame;
     Banner_Sentence(kind, minutes, frame.Start());
     Ctl_Text(kBannerText, kTextX, kTextY, kTextWidth, kTextHeight, Scratch_Ptr(frame.Start()), 0);

@@ -5,10 +5,8 @@
 
 #include "app/banner.h"
 #include "app/mainwindow.h"
-#include "app/startup.h"
+#include "app/state.h"
 #include "app/tasks.h"
-#include "controls/control.h"
-#include "core/strings.h"
 #include "core/threads.h"
 #include "shell/power.h"
 
@@ -23,15 +21,6 @@ constexpr int32_t kStepsPerWarning = 60;
 
 // ---- Public functions ----
 
-// The field is read afresh at every step, so the value in force is always the one shown.
-// A number past the 32-bit range counts as the range's end: wrapped, "4294967296" would be 0
-// and end the countdown after a second instead of never.
-int32_t Countdown_ReadLimit() {
-    ScratchFrame frame;
-    Ctl_GetText(CTL_TIME_FIELD, frame.Start());
-    return Str_ToIntClamped(Scratch_Ptr(frame.Start()));
-}
-
 // Counts V + 1 seconds for a field holding V (none for a negative V), then the final action.
 // Sleep_Ms and Thread_Start are the cancellation points where "Abbrechen" stops the thread.
 DWORD WINAPI Countdown(LPVOID ignored) {
@@ -43,7 +32,8 @@ DWORD WINAPI Countdown(LPVOID ignored) {
         if (App_Ending()) {
             return 0;
         }
-        int32_t limit = Countdown_ReadLimit();
+        // The field is read afresh at every step, so the value in force is always the one shown.
+        int32_t limit = MainWindow_ReadTime();
         if (limit < step) {
             break;
         }

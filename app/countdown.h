@@ -14,9 +14,6 @@
 // cancelled).
 DWORD WINAPI Countdown(LPVOID ignored);
 
-// The time field's value now: its text converted with the toolkit's integer rules.
-int32_t Countdown_ReadLimit();
-
 // "Starten": the running set first, then a new countdown thread (its number is kept for
 // "Abbrechen").
 void Countdown_Start();

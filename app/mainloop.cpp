@@ -3,7 +3,7 @@
 
 #include "app/countdown.h"
 #include "app/mainwindow.h"
-#include "app/startup.h"
+#include "app/state.h"
 #include "app/trace.h"
 #include "core/strings.h"
 #include "shell/menus.h"

@@ -1,6 +1,6 @@
 // Builds the main window and switches its input controls between the running and idle sets.
 #include "app/mainwindow.h"
-#include "app/startup.h"
+#include "app/state.h"
 
 #include <windows.h>
 
@@ -11,6 +11,7 @@
 #include "controls/control.h"
 #include "controls/images.h"
 #include "controls/kinds.h"
+#include "core/strings.h"
 #include "shell/menus.h"
 #include "shell/tray.h"
 #include "window/shortcuts.h"
@@ -274,6 +275,14 @@ void MainWindow_RestoreTrayIcon() {
         g_app.hasTrayIcon = 0;
         Win_Hide(MAIN_WINDOW, 0);
     }
+}
+
+// A number past the 32-bit range counts as the range's end: wrapped, "4294967296" would be 0 and end the
+// countdown after a second instead of never.
+int32_t MainWindow_ReadTime() {
+    ScratchFrame frame;
+    Ctl_GetText(CTL_TIME_FIELD, frame.Start());
+    return Str_ToIntClamped(Scratch_Ptr(frame.Start()));
 }
 
 // Running set: only "Abbrechen" responds. Idle set: everything but "Abbrechen".

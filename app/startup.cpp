@@ -1,4 +1,4 @@
-// Process entry, start-up sequence, command line and ProgramEnd.
+// Process entry, start-up sequence and command line.
 #include "app/startup.h"
 
 #include <array>
@@ -6,6 +6,7 @@
 #include "app/countdown.h"
 #include "app/mainloop.h"
 #include "app/mainwindow.h"
+#include "app/state.h"
 #include "app/tasks.h"
 #include "app/trace.h"
 #include "controls/control.h"
@@ -21,8 +22,6 @@
 #include "shell/tray.h"
 #include "window/window.h"
 
-AppState g_app;
-
 namespace {
 
 // The images loaded at start-up, numbers 1 to 10, relative to the current directory.
@@ -33,18 +32,8 @@ constexpr std::array<const char*, 10> kImageFiles = {
     "Symbole\\Warnung.ico",
 };
 
-// The program's own file, whose size is the minor version.
-constexpr char kProgramFile[] = "Nachtriegel.exe";
-
 // Parameter positions.
 constexpr int32_t kParamTask = 0, kParamSeconds = 1, kParamWindow = 2, kParamBanner = 3, kParamTone = 4;
-
-// A thread that asked the main thread to end the program waits this long (in cancellable
-// steps) before it ends the program itself, so the exit never depends on a stuck main thread.
-constexpr DWORD kHandOverStepMs = 100;
-constexpr int32_t kHandOverSteps = 150;
-// How long the end waits in all for the helper threads to stop.
-constexpr DWORD kStopThreadsMs = 5000;
 
 // Window 0's procedure with one addition: the end request of another thread. It is answered
 // wherever the main thread is dispatching, also inside a message box or the pop-up menu.
@@ -104,42 +93,9 @@ void LoadImages() {
     }
 }
 
-// Runs the releases once; a second caller waits for the first to end the process (in cancellable
-// sleeps, so that the first caller can still stop it).
-[[noreturn]] void ReleaseAndExit() {
-    if (InterlockedCompareExchange(&g_app.ending, 1, 0) != 0) {
-        for (;;) {
-            Sleep_Ms(kHandOverStepMs);
-        }
-    }
-    // The threads' release stops them first: a countdown must not reach its final action during
-    // the releases, and a banner thread must not paint its text from tables that are being freed.
-    const bool alone = Thread_StopAll(kStopThreadsMs);
-    Tray_ReleaseAll();
-    Img_FreeAll();
-    Win_End();
-    Desk_Release();
-    // Every toolkit call reads the tables in the main heap, so it is destroyed only when no other
-    // thread can make one: every helper has ended and this is the main thread (which may otherwise
-    // still be dispatching). Else the heap goes with the process.
-    if (alone && GetCurrentThreadId() == g_app.mainThreadId) {
-        Heap_DestroyMain();
-    }
-    ExitProcess(0);
-}
-
 } // namespace
 
 // ---- Public functions ----
-
-// "Nachtriegel 0." and the size of the program's file in the current directory.
-void App_VersionText(int32_t target) {
-    Scratch_SetPos(target);
-    Str_Concat("Nachtriegel 0.");
-    // Only the low 32 bits of the size, read as a signed number (-1 for a missing file).
-    int64_t size = File_QuerySize(kProgramFile);
-    Str_FromInt(static_cast<int32_t>(static_cast<uint32_t>(size)), Scratch_Pos());
-}
 
 // Field and boxes first, so that an auto-started countdown and its first warning see them.
 void App_ApplyCommandLine() {
@@ -160,11 +116,6 @@ void App_ApplyCommandLine() {
     if (Str_Compare(g_app.param[kParamWindow], "minimize")) {
         Win_SetState(MAIN_WINDOW, WIN_STATE_MINIMIZED);
     }
-}
-
-// Whether ProgramEnd has begun.
-bool App_Ending() {
-    return g_app.ending != 0;
 }
 
 // Start-up in its fixed order, then the main loop; every path ends in ProgramEnd.
@@ -206,21 +157,6 @@ void App_Main() {
     TRACE_MARK("command line");
     MainLoop_Run();
     ProgramEnd();
-}
-
-// The releases act on windows, the tray icon and images that the main thread uses, so another
-// thread (the countdown after its final action) hands the end over to the main thread and
-// waits there; only if the main thread does not answer in time does it end the program itself.
-void ProgramEnd() {
-    if (GetCurrentThreadId() != g_app.mainThreadId && !App_Ending()) {
-        HWND main = Win_Handle(MAIN_WINDOW);
-        if (main != nullptr && PostMessageA(main, MSG_APP_END, 0, 0)) {
-            for (int32_t i = 0; i < kHandOverSteps; ++i) {
-                Sleep_Ms(kHandOverStepMs);
-            }
-        }
-    }
-    ReleaseAndExit();
 }
 
 // The process entry, taken directly from the system without the C runtime's start-up: the program reads

@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-#include "app/mainwindow.h"
-#include "app/startup.h"
+#include "app/ids.h"
+#include "app/state.h"
 #include "controls/control.h"
 #include "core/strings.h"
 #include "core/threads.h"
