@@ -337,6 +337,17 @@ int32_t Win_SetTopmost(ObjId number, int32_t on) {
     return 1;
 }
 
+// The filter exists from Windows 7 on, the oldest system the program runs on; without elevation the call
+// changes nothing.
+int32_t Win_AllowMessage(ObjId number, UINT message) {
+    WindowRecord* record = Win_Record(number);
+    if (record == nullptr || message == 0) {
+        return 0;
+    }
+    ChangeWindowMessageFilterEx(record->hwnd, message, MSGFLT_ALLOW, nullptr);
+    return 1;
+}
+
 // Drawing off while a window is filled, then one redraw of the whole window, frame and children included.
 int32_t Win_SetRedraw(ObjId number, int32_t on) {
     WindowRecord* record = Win_Record(number);

@@ -80,6 +80,10 @@ int32_t Win_SetRedraw(ObjId number, int32_t on);
 // Pins the window above all non-topmost windows (on != 0) or releases it. 1 if the window exists.
 int32_t Win_SetTopmost(ObjId number, int32_t on);
 
+// Lets a message through the window's message filter: a program run as administrator otherwise never
+// receives what the shell (at medium integrity) sends or broadcasts to it. 1 if the window exists.
+int32_t Win_AllowMessage(ObjId number, UINT message);
+
 // Background colour 0x00BBGGRR, or -1 for the class background. 1 if the window exists.
 int32_t Win_SetColor(ObjId number, int32_t colour);
 
