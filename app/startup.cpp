@@ -14,6 +14,7 @@
 #include "core/objtable.h"
 #include "core/params.h"
 #include "core/strings.h"
+#include "core/sysdir.h"
 #include "core/threads.h"
 #include "shell/desktop.h"
 #include "shell/launcher.h"
@@ -163,6 +164,8 @@ void App_Main() {
 // its command line itself, has no static constructors and leaves only through ExitProcess, so the
 // runtime's argument parsing, constructor and exit lists and thread-storage callbacks would be dead weight.
 // The system may enter with a stack aligned to 4 bytes only; the compiler realigns it here.
+// Before anything can load a DLL late, the DLL search is narrowed to the system directory.
 extern "C" __attribute__((force_align_arg_pointer, externally_visible)) void WINAPI App_Entry() {
+    SysDir_RestrictDllSearch();
     App_Main();
 }

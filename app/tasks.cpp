@@ -7,6 +7,7 @@
 #include "app/state.h"
 #include "controls/control.h"
 #include "core/strings.h"
+#include "core/sysdir.h"
 #include "core/threads.h"
 #include "shell/launcher.h"
 
@@ -43,19 +44,11 @@ int32_t Task_FromKeyword(const char* text) {
 bool Task_ToolPath(int32_t kind, int32_t target) {
     Scratch_SetPos(target);
     const TaskRow* row = Task_Row(kind);
-    if (row == nullptr) {
+    char path[MAX_PATH + 1];
+    if (row == nullptr || !SysDir_Path(row->tool, path)) {
         return false;
     }
-    char directory[MAX_PATH + 1];
-    UINT length = GetSystemDirectoryA(directory, sizeof directory);
-    if (length == 0 || length >= sizeof directory) {
-        return false;
-    }
-    Str_Concat(directory);
-    if (directory[length - 1] != '\\') {
-        Str_Concat("\\");
-    }
-    Str_Concat(row->tool);
+    Str_Concat(path);
     return true;
 }
 

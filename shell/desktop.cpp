@@ -2,7 +2,8 @@
 // entry 0), measured once at start-up, and the size of a file, a directory or a drive.
 //
 // EnumDisplayDevicesA is looked up at run time so that the program still starts where it is
-// missing; the display is then measured through a display device context. The table is
+// missing; the display is then measured through a display device context. Its library is loaded
+// by its full path in the system directory, never by a bare name. The table is
 // rebuilt only by Desk_Examine, which must not run while another thread reads Desk_Width
 // (the program examines once at start-up, before any other thread exists).
 #include "shell/desktop.h"
@@ -10,6 +11,7 @@
 #include <cstring>
 
 #include "core/objtable.h"
+#include "core/sysdir.h"
 #include "window/dpi.h"
 
 namespace {
@@ -124,7 +126,7 @@ bool IsSeparator(char c) {
 // Rebuilds the display table through the platform's enumeration.
 int32_t Desk_Examine() {
     if (g_desk.user32 == nullptr) {
-        g_desk.user32 = LoadLibraryA("User32.DLL");
+        g_desk.user32 = SysDir_LoadLibrary("User32.DLL");
         g_desk.enumDevices = nullptr;
         if (g_desk.user32 != nullptr) {
             // Through void (*)(void): the documented way to convert a FARPROC without a

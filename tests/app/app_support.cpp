@@ -433,6 +433,11 @@ bool Program::Launch(const std::string& arguments, const Layout& layout) {
                                CopyFolder(BinDir() + "\\Bilder", folder_ + "\\Bilder"))) {
         return false;
     }
+    for (const std::string& file : layout.besideProgram) {
+        if (!CopyFileA((BinDir() + "\\" + file).c_str(), (folder_ + "\\" + file).c_str(), FALSE)) {
+            return false;
+        }
+    }
     record_ = folder_ + "\\record.txt";
     SetEnvironmentVariableA("NACHTRIEGEL_RECORD", record_.c_str());
     // Wine's stub of the execution-state call logs each request on this channel, with the process id;
@@ -739,6 +744,35 @@ DWORD Program::WaitExit(DWORD timeoutMs) {
     DWORD code = STILL_ACTIVE;
     GetExitCodeProcess(pi_.hProcess, &code);
     return code;
+}
+
+// kernel32 lies at the same address in every process of one architecture, so this process's LoadLibraryA
+// is the program's too. The thread's exit code is the module handle (its low 32 bits on x86_64).
+int Program::LoadInside(const std::string& name) {
+    SIZE_T size = name.size() + 1;
+    void* remote = VirtualAllocEx(pi_.hProcess, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (remote == nullptr) {
+        return -1;
+    }
+    auto load = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void (*)(void)>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA")));
+    HANDLE thread = WriteProcessMemory(pi_.hProcess, remote, name.c_str(), size, nullptr)
+                        ? CreateRemoteThread(pi_.hProcess, nullptr, 0, load, remote, 0, nullptr)
+                        : nullptr;
+    int result = -1;
+    bool ended = thread == nullptr;
+    if (thread != nullptr) {
+        DWORD code = 0;
+        ended = WaitForSingleObject(thread, kMessageTimeoutMs) == WAIT_OBJECT_0;
+        if (ended && GetExitCodeThread(thread, &code)) {
+            result = code != 0 ? 1 : 0;
+        }
+        CloseHandle(thread);
+    }
+    if (ended) { // a thread still running may yet read the name
+        VirtualFreeEx(pi_.hProcess, remote, 0, MEM_RELEASE);
+    }
+    return result;
 }
 
 int Program::ThreadCount() {

@@ -109,6 +109,7 @@ WindowInfo Inspect(HWND window);
 struct Layout {
     bool withImages = true; // copy Symbole and Bilder next to the program
     std::string currentDir; // "" = the program's folder; else started with this current directory
+    std::vector<std::string> besideProgram; // files of the build's folder copied next to the program
 };
 
 // One run of the real program in its own temporary folder.
@@ -183,6 +184,10 @@ class Program {
     // The states the program asked for (ES_* flags), oldest first. False (with the reason) when this test
     // program has no output file to read them back from.
     bool ExecutionStates(std::vector<DWORD>* states, std::string* why);
+
+    // Has a thread started inside the program's process call LoadLibraryA(name), so the name is looked
+    // up by the process's own search rules: 1 loaded, 0 refused, -1 when the thread could not run.
+    int LoadInside(const std::string& name);
 
     // Running state.
     bool Running();

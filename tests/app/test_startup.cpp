@@ -244,3 +244,27 @@ TEST(Startup, test_start_from_another_directory_still_works) {
     }
     apptest::RemoveTree(elsewhere);
 }
+
+// A DLL beside the program, as anything else in a download folder, is refused by its bare name inside the
+// running program; the program starts, shows its pictures and tray icon and ends as before.
+TEST(Startup, test_dll_planted_beside_the_program_is_refused) {
+    REQUIRE_RECORDER();
+    constexpr char kPlanted[] = "planted_dll.dll";
+    Program program;
+    apptest::Layout layout;
+    layout.besideProgram = {kPlanted};
+    ASSERT_TRUE(program.Start("", layout));
+    EXPECT_EQ(program.LoadInside(kPlanted), 0)
+        << "expected the bare name refused (0), got 1 loaded, -1 no answer";
+    EXPECT_EQ(program.LoadInside(program.Folder() + "\\" + kPlanted), 1)
+        << "by its full path the DLL must load, or the refusal proves nothing";
+    for (int image : {kIntroImage, kTaskImage, kWarnImage}) {
+        RECT rect = program.ControlRect(image);
+        EXPECT_GT(rect.right - rect.left, 0) << "image control " << image << " shows no picture";
+    }
+    EXPECT_TRUE(apptest::WaitFor([&] { return program.TrayIcon() != nullptr; }, 3000)) << "no tray icon";
+    program.ChooseMenu(kItemQuit);
+    EXPECT_EQ(program.WaitExit(5000), 0u);
+    EXPECT_TRUE(apptest::WaitFor([&] { return program.NewTrayIcons().empty(); }, 3000))
+        << "the tray icon outlived the program";
+}

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/sysdir.h"
 #include "shell/desktop.h"
 #include "shell/shell_support.h"
 
@@ -87,6 +88,27 @@ TEST_F(DesktopTest, test_real_display_matches_screen) {
     Desk_Release();
     EXPECT_EQ(Desk_Examine(), count);
     EXPECT_EQ(Desk_Width(0), GetSystemMetrics(SM_CXSCREEN));
+}
+
+// The display library, like every DLL the toolkit loads, comes from the system directory by its full path,
+// never from the program's folder (this test program's folder holds planted_dll.dll).
+TEST_F(DesktopTest, test_libraries_load_only_from_the_system_directory) {
+    char system[MAX_PATH + 1];
+    ASSERT_GT(GetSystemDirectoryA(system, sizeof system), 0u);
+    char path[MAX_PATH + 1];
+    ASSERT_TRUE(SysDir_Path("User32.DLL", path));
+    EXPECT_EQ(std::string(path), std::string(system) + "\\User32.DLL");
+    HMODULE user32 = SysDir_LoadLibrary("User32.DLL");
+    EXPECT_EQ(user32, GetModuleHandleA("user32.dll")) << "expected the loaded user32";
+    FreeLibrary(user32);
+
+    EXPECT_EQ(SysDir_LoadLibrary("planted_dll.dll"), nullptr) << "expected the program's folder not searched";
+    HMODULE bare = LoadLibraryA("planted_dll.dll");
+    EXPECT_NE(bare, nullptr) << "expected the bare name found beside this test program, or the check above "
+                                "proves nothing";
+    FreeLibrary(bare);
+    EXPECT_FALSE(SysDir_Path(std::string(MAX_PATH, 'x').c_str(), path))
+        << "expected a path beyond MAX_PATH refused";
 }
 
 TEST_F(DesktopTest, test_primary_display_goes_first) {
