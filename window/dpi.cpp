@@ -74,11 +74,11 @@ int32_t Dpi_UnscaleAt(int32_t pixels, int32_t dpi) {
 }
 
 // Pixels to points, to the nearest, halves down (Wine scales the 96-DPI height instead of the points,
-// -17 at 144 DPI, which is 8.5 pt), then the points at 96 DPI as Windows rounds them (MulDiv).
+// -17 at 144 DPI, which is 8.5 pt), then the points at 96 DPI to the nearest pixel (4/3 of a point).
 int32_t Dpi_FontBaseHeight(int32_t pixels, int32_t dpi) {
-    if (dpi == DPI_BASE || dpi <= 0 || pixels <= 0) {
+    if (dpi <= 0) {
         return pixels;
     }
     const int32_t points = (2 * kPointsPerInch * pixels + dpi - 1) / (2 * dpi);
-    return MulDiv(points, DPI_BASE, kPointsPerInch);
+    return (2 * DPI_BASE * points + kPointsPerInch) / (2 * kPointsPerInch);
 }
