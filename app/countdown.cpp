@@ -25,7 +25,8 @@ constexpr int32_t kStepsPerWarning = 60;
 // Sleep_Ms and Thread_Start are the cancellation points where "Abbrechen" stops the thread.
 DWORD WINAPI Countdown(LPVOID ignored) {
     (void)ignored;
-    // The machine must not fall asleep before its task is due; the request ends with this thread.
+    // The machine must not fall asleep before its task is due, nor before its tool has started: the
+    // request is held through the final action and ends with this thread (or the process).
     Power_StayAwake();
     int32_t step = 0;
     for (;;) {
@@ -46,7 +47,6 @@ DWORD WINAPI Countdown(LPVOID ignored) {
         }
         ++step;
     }
-    Power_LetGo();
     FinalAction();
 }
 

@@ -40,9 +40,11 @@ constexpr int32_t kParamTask = 0, kParamSeconds = 1, kParamWindow = 2, kParamBan
 // wherever the main thread is dispatching, also inside a message box or the pop-up menu.
 LRESULT CALLBACK MainWindowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     // A restarted shell has forgotten every tray icon. (A registered message has no fixed number, so it
-    // cannot be a case label.)
+    // cannot be a case label.) Once the end has begun the icon is being removed: nothing is added back.
     if (message == g_app.taskbarCreated && message != 0) {
-        MainWindow_RestoreTrayIcon();
+        if (!App_Ending()) {
+            MainWindow_RestoreTrayIcon();
+        }
         return 0;
     }
     switch (message) {
@@ -57,6 +59,9 @@ LRESULT CALLBACK MainWindowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 void HookMainWindow() {
     // The shell broadcasts this message to every top-level window when the taskbar is created anew.
     g_app.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    // The shell runs at medium integrity: run as administrator, the window gets its broadcast only
+    // through the message filter.
+    Win_AllowMessage(MAIN_WINDOW, g_app.taskbarCreated);
     HWND window = Win_Handle(MAIN_WINDOW);
     g_app.mainWindowProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MainWindowHook)));
@@ -142,7 +147,7 @@ void App_Main() {
         opened = MainWindow_Open(Scratch_Ptr(title.Start()));
     }
     if (!opened) {
-        ProgramEnd();
+        ProgramEnd(APP_EXIT_NO_WINDOW);
     }
     HookMainWindow();
     TRACE_MARK("window");

@@ -27,7 +27,7 @@ constexpr DWORD kStopThreadsMs = 5000;
 
 // Runs the releases once; a second caller waits for the first to end the process (in cancellable
 // sleeps, so that the first caller can still stop it).
-[[noreturn]] void ReleaseAndExit() {
+[[noreturn]] void ReleaseAndExit(UINT exitCode) {
     if (InterlockedCompareExchange(&g_app.ending, 1, 0) != 0) {
         for (;;) {
             Sleep_Ms(kHandOverStepMs);
@@ -46,7 +46,7 @@ constexpr DWORD kStopThreadsMs = 5000;
     if (alone && GetCurrentThreadId() == g_app.mainThreadId) {
         Heap_DestroyMain();
     }
-    ExitProcess(0);
+    ExitProcess(exitCode);
 }
 
 } // namespace
@@ -70,7 +70,7 @@ bool App_Ending() {
 // The releases act on windows, the tray icon and images that the main thread uses, so another
 // thread (the countdown after its final action) hands the end over to the main thread and
 // waits there; only if the main thread does not answer in time does it end the program itself.
-void ProgramEnd() {
+void ProgramEnd(UINT exitCode) {
     if (GetCurrentThreadId() != g_app.mainThreadId && !App_Ending()) {
         HWND main = Win_Handle(MAIN_WINDOW);
         if (main != nullptr && PostMessageA(main, MSG_APP_END, 0, 0)) {
@@ -79,5 +79,5 @@ void ProgramEnd() {
             }
         }
     }
-    ReleaseAndExit();
+    ReleaseAndExit(exitCode);
 }

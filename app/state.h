@@ -8,6 +8,10 @@
 // Number of positional command-line parameters the program reads.
 constexpr int32_t APP_PARAM_COUNT = 5;
 
+// Exit codes: 0 for every end but a start whose main window could not be opened.
+constexpr UINT APP_EXIT_OK = 0;
+constexpr UINT APP_EXIT_NO_WINDOW = 1;
+
 // Private message to window 0: another thread asks the main thread to end the program.
 constexpr UINT MSG_APP_END = WM_APP + 0x2E1;
 
@@ -39,6 +43,6 @@ void App_VersionText(int32_t target);
 bool App_Ending();
 
 // Stops the helper threads, releases the toolkit, destroys the main heap once no other thread can
-// touch it, and ends the process with exit code 0. Called on another thread than the main thread,
-// it hands the end over to the main thread.
-[[noreturn]] void ProgramEnd();
+// touch it, and ends the process with exitCode. Called on another thread than the main thread,
+// it hands the end over to the main thread (which ends with APP_EXIT_OK).
+[[noreturn]] void ProgramEnd(UINT exitCode = APP_EXIT_OK);

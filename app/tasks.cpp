@@ -68,6 +68,7 @@ void FinalAction() {
             Proc_Launch(Scratch_Ptr(frame.Start()), row->arguments, "", 0);
         }
     }
-    // Once the tool may have started the program ends, even if "Abbrechen" came just now.
+    // Once the tool may have started the program ends, even if "Abbrechen" came just now. The
+    // countdown's stay-awake request is still held here; it ends with the thread or the process.
     ProgramEnd();
 }

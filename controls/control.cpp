@@ -131,7 +131,7 @@ HFONT PickFont() {
     }
     const LONG sign = face.lfHeight < 0 ? -1 : 1;
     const LONG own = face.lfHeight * sign;
-    const LONG base = Dpi_Unscale(own);
+    const LONG base = Dpi_FontBaseHeight(own, Dpi_Get());
     face.lfHeight = sign * base;
     HFONT font = CreateFontIndirectA(&face);
     const int32_t limit = Dpi_Scale(SampleWidth(dc, font));

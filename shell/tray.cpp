@@ -30,6 +30,13 @@ void FillRequest(NOTIFYICONDATAA* request, HWND window, ObjId id, UINT flags) {
     request->uFlags = flags;
 }
 
+// A shell that is just starting may answer an add with ERROR_TIMEOUT although it has taken the icon;
+// a modify succeeds only for an icon it knows. Taken for failed, the icon would stay in the tray
+// unknown to the table (and a later add would double it).
+bool AddedDespiteTimeOut(NOTIFYICONDATAA* request) {
+    return GetLastError() == ERROR_TIMEOUT && Notify(NIM_MODIFY, request);
+}
+
 } // namespace
 
 // ---- Public functions ----
@@ -57,7 +64,8 @@ ObjId Tray_Add(ObjId number, HWND window, HICON icon) {
     FillRequest(&request, window, id, NIF_MESSAGE | NIF_ICON);
     request.uCallbackMessage = MSG_TRAY_NOTIFY;
     request.hIcon = icon;
-    if (!Notify(NIM_ADD, &request)) {
+    SetLastError(ERROR_SUCCESS); // a failed add does not always set an error of its own
+    if (!Notify(NIM_ADD, &request) && !AddedDespiteTimeOut(&request)) {
         // A fresh OBJ_ANY record would otherwise stay in the table's list for ever.
         if (number == OBJ_ANY)
             ObjTable_Discard(g_tray, id);

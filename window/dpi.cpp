@@ -10,6 +10,9 @@ static_assert(DPI_BASE == USER_DEFAULT_SCREEN_DPI, "one unit is one pixel at the
 
 namespace {
 
+// Font sizes are given in points, 72 to the inch.
+constexpr int32_t kPointsPerInch = 72;
+
 // 0 until the first Dpi_Get; read by every thread that creates or moves a window.
 std::atomic<int32_t> g_dpi{0};
 
@@ -68,4 +71,14 @@ int32_t Dpi_UnscaleAt(int32_t pixels, int32_t dpi) {
         --units;
     }
     return units;
+}
+
+// Pixels to points, to the nearest, halves down (Wine scales the 96-DPI height instead of the points,
+// -17 at 144 DPI, which is 8.5 pt), then the points at 96 DPI to the nearest pixel (4/3 of a point).
+int32_t Dpi_FontBaseHeight(int32_t pixels, int32_t dpi) {
+    if (dpi <= 0) {
+        return pixels;
+    }
+    const int32_t points = (2 * kPointsPerInch * pixels + dpi - 1) / (2 * dpi);
+    return (2 * DPI_BASE * points + kPointsPerInch) / (2 * kPointsPerInch);
 }

@@ -28,3 +28,8 @@ int32_t Dpi_ScaleAt(int32_t units, int32_t dpi);
 // The smallest number of units whose scaled value reaches the pixels: scaled back it is never
 // short of them (a display's width stays covered), and a scaled value comes back unchanged.
 int32_t Dpi_UnscaleAt(int32_t pixels, int32_t dpi);
+
+// The 100 % size of a font height (pixels, positive) that the platform made for dpi from whole points.
+// Windows makes 8 pt -13 pixels at 120 DPI, which unscaled would give 10 rather than the 11 it has at
+// 96 DPI; going through the points gives the same 100 % size at every scale.
+int32_t Dpi_FontBaseHeight(int32_t pixels, int32_t dpi);

@@ -440,14 +440,14 @@ bool Program::Launch(const std::string& arguments, const Layout& layout) {
     }
     record_ = folder_ + "\\record.txt";
     SetEnvironmentVariableA("NACHTRIEGEL_RECORD", record_.c_str());
-    // Wine's stub of the execution-state call logs each request on this channel, with the process id;
-    // other runs keep the debug setting this test program was given.
+    // Wine's stub of the execution-state call logs each request on the first channel, its message filter
+    // on the second, with the process id; other runs keep the debug setting this test program was given.
     static const std::string inherited = [] {
         char value[256] = "";
         DWORD length = GetEnvironmentVariableA("WINEDEBUG", value, sizeof value);
         return length < sizeof value ? std::string(value, length) : std::string();
     }();
-    SetEnvironmentVariableA("WINEDEBUG", watchState_         ? "-all,+pid,warn+ntdll"
+    SetEnvironmentVariableA("WINEDEBUG", watchState_         ? "-all,+pid,warn+ntdll,fixme+msg"
                                          : inherited.empty() ? nullptr
                                                              : inherited.c_str());
     std::string commandLine = "\"" + exe_ + "\"";
@@ -469,12 +469,12 @@ bool Program::Launch(const std::string& arguments, const Layout& layout) {
     return true;
 }
 
-void Program::WatchExecutionState() {
+void Program::WatchWineLog() {
     watchState_ = true;
 }
 
-bool Program::ExecutionStates(std::vector<DWORD>* states, std::string* why) {
-    states->clear();
+bool Program::WineLog(const std::string& call, std::vector<std::string>* found, std::string* why) {
+    found->clear();
     // A child's Wine log goes to the Unix error output it inherited, which is this program's: the file
     // that scripts/wine-run names.
     char logPath[MAX_PATH] = "";
@@ -488,7 +488,6 @@ bool Program::ExecutionStates(std::vector<DWORD>* states, std::string* why) {
     std::string log = ReadFile("Z:" + unixPath);
     char prefix[16];
     std::snprintf(prefix, sizeof prefix, "%04lx:", static_cast<unsigned long>(pi_.dwProcessId));
-    const std::string call = "NtSetThreadExecutionState (0x";
     size_t start = 0;
     while (start < log.size()) {
         size_t end = log.find('\n', start);
@@ -498,9 +497,21 @@ bool Program::ExecutionStates(std::vector<DWORD>* states, std::string* why) {
         std::string line = log.substr(start, end - start);
         size_t at = line.find(call);
         if (line.compare(0, std::strlen(prefix), prefix) == 0 && at != std::string::npos) {
-            states->push_back(static_cast<DWORD>(std::strtoul(line.c_str() + at + call.size(), nullptr, 16)));
+            found->push_back(line.substr(at + call.size()));
         }
         start = end + 1;
+    }
+    return true;
+}
+
+bool Program::ExecutionStates(std::vector<DWORD>* states, std::string* why) {
+    states->clear();
+    std::vector<std::string> calls;
+    if (!WineLog("NtSetThreadExecutionState (0x", &calls, why)) {
+        return false;
+    }
+    for (const std::string& call : calls) {
+        states->push_back(static_cast<DWORD>(std::strtoul(call.c_str(), nullptr, 16)));
     }
     return true;
 }

@@ -178,11 +178,14 @@ class Program {
     std::vector<HWND> NewTrayIcons();
     HWND TrayIcon();
 
-    // Before Launch/Start: the program logs its execution-state requests to Wine's debug output, which
-    // reaches this test program's own output file (scripts/wine-run names it in NACHTRIEGEL_WINE_LOG).
-    void WatchExecutionState();
-    // The states the program asked for (ES_* flags), oldest first. False (with the reason) when this test
-    // program has no output file to read them back from.
+    // Before Launch/Start: the program logs its execution-state requests and its message-filter changes
+    // to Wine's debug output, which reaches this test program's own output file (scripts/wine-run names it
+    // in NACHTRIEGEL_WINE_LOG).
+    void WatchWineLog();
+    // The program's log lines that hold call, each from the end of call on, oldest first. False (with the
+    // reason) when this test program has no output file to read them back from.
+    bool WineLog(const std::string& call, std::vector<std::string>* found, std::string* why);
+    // The execution states the program asked for (ES_* flags), oldest first.
     bool ExecutionStates(std::vector<DWORD>* states, std::string* why);
 
     // Has a thread started inside the program's process call LoadLibraryA(name), so the name is looked

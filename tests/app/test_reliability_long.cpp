@@ -542,7 +542,7 @@ TEST(ReliabilityLong, test_thousand_start_cancel_cycles_start_nothing_and_leave_
     REQUIRE_RECORDER();
     TenMinuteCountdown().Start();
     Program program;
-    program.WatchExecutionState();
+    program.WatchWineLog();
     ASSERT_TRUE(program.Start(""));
     program.SetText(kTimeField, "600");
     ASSERT_TRUE(program.Click(kBannerBox));

@@ -207,3 +207,23 @@ TEST(DisplayScale, test_units_round_to_pixels_and_back_without_drift_and_cover_t
     EXPECT_GE(Dpi_Scale(Desk_Width(0)), screen);
     EXPECT_LT(Dpi_Scale(Desk_Width(0) - 1), screen);
 }
+
+// The controls' font is measured against its 100 % size, which must be the same whichever way the
+// platform rounded the 8 pt GUI font: Windows makes it -MulDiv(8, dpi, 72), Wine scales the 96-DPI -11.
+TEST(DisplayScale, test_gui_font_has_its_100_percent_size_at_every_scale) {
+    const struct {
+        int dpi;
+        int windows; // pixels, as Windows makes DEFAULT_GUI_FONT
+        int wine;
+    } scales[] = {{96, 11, 11}, {120, 13, 14}, {144, 16, 17}, {168, 19, 19}, {192, 21, 22}};
+    for (const auto& scale : scales) {
+        EXPECT_EQ(Dpi_FontBaseHeight(scale.windows, scale.dpi), 11)
+            << "Windows' " << scale.windows << " pixels at " << scale.dpi << " DPI";
+        EXPECT_EQ(Dpi_FontBaseHeight(scale.wine, scale.dpi), 11)
+            << "Wine's " << scale.wine << " pixels at " << scale.dpi << " DPI";
+    }
+    // Other point sizes keep theirs: 9 pt is 12 pixels at 100 %, 10 pt 13.
+    EXPECT_EQ(Dpi_FontBaseHeight(15, 120), 12);
+    EXPECT_EQ(Dpi_FontBaseHeight(20, 144), 13);
+    EXPECT_EQ(Dpi_FontBaseHeight(0, 120), 0);
+}

@@ -2,6 +2,8 @@
 // their effects, the version text and a start from another current directory.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "app_support.h"
 
 using apptest::Program;
@@ -111,6 +113,29 @@ TEST(Startup, test_no_parameters_opens_the_idle_main_window) {
     EXPECT_TRUE(apptest::WaitFor([&] { return program.TrayIcon() != nullptr; }, 3000))
         << "no tray icon with the tip '" << version << "'";
     EXPECT_TRUE(program.Records().empty());
+}
+
+// Run as administrator, window 0 hears the shell's "TaskbarCreated" (sent at medium integrity) only
+// through its message filter. Wine has no integrity levels; it logs the call: window, message, action.
+TEST(Startup, test_main_window_lets_the_shells_restart_message_through_its_filter) {
+    REQUIRE_RECORDER();
+    Program program;
+    program.WatchWineLog();
+    ASSERT_TRUE(program.Start(""));
+    std::vector<std::string> calls;
+    std::string why;
+    ASSERT_TRUE(program.WineLog("ChangeWindowMessageFilterEx ", &calls, &why)) << why;
+    const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    ASSERT_EQ(calls.size(), 1u) << "expected one filter change, got " << calls.size();
+    unsigned long long window = 0;
+    unsigned message = 0;
+    int action = -1;
+    ASSERT_EQ(std::sscanf(calls[0].c_str(), "%llx %x %d", &window, &message, &action), 3) << calls[0];
+    EXPECT_EQ(window, reinterpret_cast<uintptr_t>(program.Main())) << calls[0];
+    EXPECT_EQ(message, taskbarCreated) << calls[0];
+    EXPECT_EQ(action, MSGFLT_ALLOW) << calls[0];
+    program.ChooseMenu(kItemQuit);
+    EXPECT_EQ(program.WaitExit(5000), 0u);
 }
 
 TEST(Startup, test_task_keyword_starts_the_countdown_at_once) {

@@ -73,6 +73,23 @@ void ExpectProgramResources(HMODULE module, const char* what) {
     EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos) << what << ": not DPI-aware";
     EXPECT_NE(manifest.find("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"), std::string::npos) << what;
     EXPECT_NE(manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos) << what;
+    // The build strips the source's line breaks; one between two attributes must leave a blank, else
+    // Windows refuses the joined attributes and the program does not start at all.
+    bool inTag = false, inValue = false;
+    for (size_t i = 0; i < manifest.size(); ++i) {
+        const char c = manifest[i];
+        if (inValue) {
+            inValue = c != '"';
+            const char next = i + 1 < manifest.size() ? manifest[i + 1] : '>';
+            EXPECT_TRUE(inValue || strchr(" />?", next) != nullptr)
+                << what << ": attributes joined at '" << manifest.substr(i > 20 ? i - 20 : 0, 40) << "'";
+        } else if (inTag) {
+            inValue = c == '"';
+            inTag = c != '>';
+        } else {
+            inTag = c == '<';
+        }
+    }
 }
 
 TEST(Resources, test_test_program_carries_icon_and_manifest) {
@@ -107,6 +124,75 @@ TEST(Resources, test_program_carries_icon_and_manifest) {
     ASSERT_NE(program, nullptr) << "cannot open Nachtriegel.exe as a data file";
     ExpectProgramResources(program, "Nachtriegel.exe");
     FreeLibrary(program);
+}
+
+// Explorer's details and Task Manager name the program and its maker from its version resource, German,
+// with the version its title shows: 0. and the size of its file.
+TEST(Resources, test_program_names_itself_and_its_version_in_german) {
+    const std::string path = testsupport::BinDir() + "\\Nachtriegel.exe";
+    const std::vector<uint8_t> file = ReadAll(path);
+    if (file.empty()) {
+        GTEST_SKIP() << "Nachtriegel.exe is not built next to the tests";
+    }
+    DWORD ignored = 0;
+    std::vector<char> info(GetFileVersionInfoSizeA(path.c_str(), &ignored));
+    ASSERT_FALSE(info.empty()) << "Nachtriegel.exe has no version resource";
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+    void* value = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", &value, &length));
+    ASSERT_EQ(length, 4u);
+    EXPECT_EQ(static_cast<WORD*>(value)[0], 0x0407u) << "expected German";
+    EXPECT_EQ(static_cast<WORD*>(value)[1], 1252u) << "expected the ANSI code page 1252";
+    auto text = [&](const char* name) {
+        const std::string key = std::string("\\StringFileInfo\\040704E4\\") + name;
+        return VerQueryValueA(info.data(), key.c_str(), &value, &length) && length > 0
+                   ? std::string(static_cast<const char*>(value))
+                   : std::string("<missing>");
+    };
+    const std::string version = "0." + std::to_string(file.size());
+    EXPECT_EQ(text("FileVersion"), version);
+    EXPECT_EQ(text("ProductVersion"), version);
+    EXPECT_EQ(text("OriginalFilename"), "Nachtriegel.exe");
+    EXPECT_EQ(text("ProductName"), "Nachtriegel");
+    EXPECT_EQ(text("FileDescription").rfind("Nachtriegel", 0), 0u) << text("FileDescription");
+    const std::string maker = text("CompanyName");
+    EXPECT_NE(maker, "<missing>");
+    EXPECT_EQ(text("LegalCopyright"), "\xA9 2026 " + maker) << "expected the copyright sign in CP1252";
+
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", &value, &length));
+    ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
+    const VS_FIXEDFILEINFO* fixed = static_cast<VS_FIXEDFILEINFO*>(value);
+    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(file.size())) << "expected 0." << file.size();
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+    EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS_NT_WINDOWS32));
+}
+
+// The header names Windows 7 as the oldest system, as Microsoft's linker writes /SUBSYSTEM:WINDOWS,6.01,
+// and keeps the marks of a safe program: ASLR with its relocations, DEP, Terminal-Server awareness.
+TEST(Resources, test_program_header_names_windows_7_and_its_safety_flags) {
+    const std::vector<uint8_t> b = ReadAll(testsupport::BinDir() + "\\Nachtriegel.exe");
+    if (b.empty()) {
+        GTEST_SKIP() << "Nachtriegel.exe is not built next to the tests";
+    }
+    const size_t pe = U32(b, 0x3C);
+    ASSERT_EQ(U32(b, pe), 0x4550u) << "no PE signature";
+    const size_t optional = pe + 24;
+    const bool wide = U16(b, optional) == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+    EXPECT_EQ(U16(b, pe + 4 + 18) & IMAGE_FILE_RELOCS_STRIPPED, 0u) << "relocations stripped";
+    EXPECT_EQ(U16(b, optional + 40), 6u) << "operating system version";
+    EXPECT_EQ(U16(b, optional + 42), 1u) << "operating system version";
+    EXPECT_EQ(U16(b, optional + 48), 6u) << "subsystem version";
+    EXPECT_EQ(U16(b, optional + 50), 1u) << "subsystem version";
+    const uint32_t flags = U16(b, optional + 70);
+    const uint32_t expected = IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_NX_COMPAT |
+                              IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE;
+    EXPECT_EQ(flags & expected, expected) << std::hex << "DLL characteristics 0x" << flags;
+    const size_t directories = optional + (wide ? 112 : 96);
+    EXPECT_GT(U32(b, directories + 8 * IMAGE_DIRECTORY_ENTRY_BASERELOC + 4), 0u) << "no relocations";
 }
 
 TEST(Resources, test_icon_files_hold_an_image_per_display_scale_with_alpha_and_mask) {

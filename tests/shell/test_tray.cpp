@@ -30,6 +30,9 @@ struct Request {
 
 std::vector<Request> g_requests;
 bool g_failAdd = false;
+// How a starting shell may answer an add: FALSE with ERROR_TIMEOUT, with the icon taken or not.
+enum class TimeOut { kNone, kTaken, kLost };
+TimeOut g_addTimesOut = TimeOut::kNone;
 
 BOOL WINAPI RecordingNotify(DWORD message, PNOTIFYICONDATAA data) {
     Request request;
@@ -42,8 +45,16 @@ BOOL WINAPI RecordingNotify(DWORD message, PNOTIFYICONDATAA data) {
     request.icon = data->hIcon;
     request.tip = std::string(data->szTip, strnlen(data->szTip, sizeof(data->szTip)));
     g_requests.push_back(request);
-    if (g_failAdd && message == NIM_ADD)
+    if (g_failAdd && message == NIM_ADD) {
+        SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
+    }
+    if (g_addTimesOut != TimeOut::kNone && message == NIM_ADD) {
+        if (g_addTimesOut == TimeOut::kTaken)
+            Shell_NotifyIconA(message, data);
+        SetLastError(ERROR_TIMEOUT);
+        return FALSE;
+    }
     return Shell_NotifyIconA(message, data);
 }
 
@@ -68,6 +79,7 @@ class TrayTest : public ::testing::Test {
         ASSERT_NE(icon_, nullptr);
         g_requests.clear();
         g_failAdd = false;
+        g_addTimesOut = TimeOut::kNone;
         Tray_SetNotifyProc(RecordingNotify);
     }
     void TearDown() override {
@@ -187,12 +199,41 @@ TEST_F(TrayTest, test_release_all_removes_numbered_icons_in_order_then_the_other
 TEST_F(TrayTest, test_failed_add_leaves_the_number_free) {
     g_failAdd = true;
     EXPECT_EQ(Tray_Add(5, window_, icon_), 0);
+    ASSERT_EQ(g_requests.size(), 1u) << "only a time-out is worth asking the shell again";
     EXPECT_EQ(Tray_Add(OBJ_ANY, window_, icon_), 0);
     EXPECT_EQ(Tray_SetTip(5, "nichts"), 0);
     g_requests.clear();
     // Nothing is left to remove, also no half-made record of the OBJ_ANY attempt.
     Tray_ReleaseAll();
     EXPECT_TRUE(g_requests.empty());
+}
+
+// A shell that is just starting answers ERROR_TIMEOUT although it may have taken the icon; a modify
+// tells whether it did. Taken for lost, the icon would stay unknown to the table (never removed, and
+// doubled by the next add); taken for added while lost, the window could hide to nowhere.
+TEST_F(TrayTest, test_add_that_times_out_counts_as_added_when_the_shell_knows_the_icon) {
+    const struct {
+        TimeOut answer;
+        bool added;
+    } cases[] = {{TimeOut::kTaken, true}, {TimeOut::kLost, false}};
+    for (const auto& c : cases) {
+        const char* name = c.added ? "icon taken" : "icon lost";
+        g_requests.clear();
+        g_addTimesOut = c.answer;
+        EXPECT_EQ(Tray_Add(2, window_, icon_) != 0, c.added) << name;
+        g_addTimesOut = TimeOut::kNone;
+        ASSERT_EQ(g_requests.size(), 2u) << name << ": expected an add and a modify";
+        EXPECT_EQ(g_requests[1].message, static_cast<DWORD>(NIM_MODIFY)) << name;
+        EXPECT_EQ(g_requests[1].id, 2u) << name;
+        EXPECT_EQ(g_requests[1].window, window_) << name;
+        EXPECT_EQ(Tray_SetTip(2, "Tipp"), c.added ? 1 : 0) << name;
+        EXPECT_EQ(ShellKnows(window_, 2), c.added) << name;
+        // The table knows exactly the icons the shell shows: the end removes what is there.
+        g_requests.clear();
+        Tray_ReleaseAll();
+        EXPECT_EQ(g_requests.size(), c.added ? 1u : 0u) << name;
+        EXPECT_FALSE(ShellKnows(window_, 2)) << name << ": the icon was left in the tray";
+    }
 }
 
 TEST_F(TrayTest, test_callback_message_becomes_event_tray) {
