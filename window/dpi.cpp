@@ -1,8 +1,7 @@
-// Display scale: the DPI read once from the screen, and the one rounding rule by which the
-// toolkit turns 96-DPI units into pixels and pixels back into units.
+// Display scale: the DPI read once from the screen, the DPI of a window and its frame at a DPI,
+// and the one rounding rule by which the toolkit turns 96-DPI units into pixels and pixels back
+// into units.
 #include "window/dpi.h"
-
-#include <windows.h>
 
 #include <atomic>
 
@@ -12,6 +11,16 @@ namespace {
 
 // 0 until the first Dpi_Get; read by every thread that creates or moves a window.
 std::atomic<int32_t> g_dpi{0};
+
+typedef UINT(WINAPI* DpiForWindowProc)(HWND hwnd);
+typedef BOOL(WINAPI* AdjustForDpiProc)(RECT* rect, DWORD style, BOOL menu, DWORD exStyle, UINT dpi);
+
+// A function of user32 that only Windows 10 has, looked up at run time in the module the program
+// imports anyway, so that the program still loads on Windows 7, 8 and 8.1; null there.
+void (*NewerUser32(const char* name))(void) {
+    // Through void (*)(void): the documented way to convert a FARPROC without a cast-function-type warning.
+    return reinterpret_cast<void (*)(void)>(GetProcAddress(GetModuleHandleA("user32.dll"), name));
+}
 
 } // namespace
 
@@ -42,6 +51,22 @@ int32_t Dpi_Scale(int32_t units) {
 // Pixels to units at the display's DPI.
 int32_t Dpi_Unscale(int32_t pixels) {
     return Dpi_UnscaleAt(pixels, Dpi_Get());
+}
+
+// The window's DPI from GetDpiForWindow (Windows 10 1607), else the display's.
+int32_t Dpi_OfWindow(HWND hwnd) {
+    auto query = reinterpret_cast<DpiForWindowProc>(NewerUser32("GetDpiForWindow"));
+    const int32_t dpi = query != nullptr ? static_cast<int32_t>(query(hwnd)) : 0;
+    return dpi > 0 ? dpi : Dpi_Get();
+}
+
+// AdjustWindowRectExForDpi (Windows 10 1607) measures the frame at any DPI; AdjustWindowRectEx only
+// at the display's, which is all that a system without the former ever shows.
+void Dpi_AdjustRect(RECT* rect, DWORD style, BOOL menu, DWORD exStyle, int32_t dpi) {
+    auto adjust = reinterpret_cast<AdjustForDpiProc>(NewerUser32("AdjustWindowRectExForDpi"));
+    if (adjust == nullptr || !adjust(rect, style, menu, exStyle, static_cast<UINT>(dpi))) {
+        AdjustWindowRectEx(rect, style, menu, exStyle);
+    }
 }
 
 // ---- The rounding rule ----
