@@ -1,7 +1,8 @@
 // The program at the display scale of its run (100 % in the ordinary test prefix, 125, 150 and
 // 200 % in prefixes of their own): every text fits its control in the controls' own font, the
-// pictures come at their scaled size and are the images drawn for that size, and the rounding of
-// 96-DPI units to pixels covers the display and comes back unchanged.
+// pictures come at their scaled size and are the images drawn for that size, the rounding of
+// 96-DPI units to pixels covers the display and comes back unchanged, and a window that Windows
+// moves to a monitor of another scale is laid out as one opened there.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -18,6 +19,7 @@
 #include "controls/images.h"
 #include "controls/kinds.h"
 #include "shell/desktop.h"
+#include "shell/menus.h"
 #include "window/dpi.h"
 #include "window/window.h"
 
@@ -69,6 +71,63 @@ std::vector<BYTE> IconPixels(HANDLE icon, int width, int height) {
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
     return rows == height ? pixels : std::vector<BYTE>();
+}
+
+// The program's kinds of control at places of its main window (96-DPI units): frame, image (no size:
+// that of its picture, image 11), text, drop-down list (no text), edit, button, check box.
+struct ProbeControl {
+    ObjId (*make)(ObjId, int32_t, int32_t, int32_t, int32_t, const char*, int32_t);
+    int x, y, width, height;
+    const char* text;
+};
+const ProbeControl kProbeLayout[] = {
+    {Ctl_Frame, 10, 10, 480, 60, "Einleitung"},
+    {nullptr, 20, 30, 0, 0, ""},
+    {Ctl_Text, 60, 30, 420, 30,
+     "Mit diesem Programm können Sie eine Aufgabe auswählen, wie Sie Ihren Computer herunterfahren möchten."},
+    {nullptr, 110, 120, 300, 300, nullptr},
+    {Ctl_Edit, 110, 180, 100, 20, "600"},
+    {Ctl_Button, 390, 300, 100, 20, "Abbrechen"},
+    {Ctl_Check, 60, 240, 200, 20, "Jede Minute eine Warnung anzeigen"},
+};
+constexpr int kProbeCount = static_cast<int>(std::size(kProbeLayout));
+
+// Place and size in the parent's client area (a drop-down list's height is its field's, which its
+// font sets) and font height of each control of the layout, five values each; controls missing from
+// the calling thread's target window are made first.
+std::vector<long> ProbeGeometry(int first) {
+    std::vector<long> values;
+    for (int n = first; n < first + kProbeCount; ++n) {
+        const ProbeControl& c = kProbeLayout[n - first];
+        if (Ctl_Record(n) == nullptr) {
+            c.make != nullptr   ? c.make(n, c.x, c.y, c.width, c.height, c.text, 0)
+            : c.text != nullptr ? Ctl_Image(n, c.x, c.y, 0, 0, Img_Handle(11), 0)
+                                : Ctl_Combo(n, c.x, c.y, c.width, c.height, 0);
+        }
+        HWND control = Ctl_Record(n)->hwnd;
+        RECT box{};
+        GetWindowRect(control, &box);
+        MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&box), 2);
+        LOGFONTA font{};
+        GetObjectA(reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+        values.insert(values.end(),
+                      {box.left, box.top, box.right - box.left, box.bottom - box.top, font.lfHeight});
+    }
+    return values;
+}
+
+// Width and height of a rectangle, and of a menu item's check-mark bitmap.
+std::pair<long, long> SizeOf(const RECT& r) {
+    return {r.right - r.left, r.bottom - r.top};
+}
+std::pair<long, long> ItemBitmapSize(HMENU menu, UINT item) {
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_CHECKMARKS;
+    BITMAP bm{};
+    GetMenuItemInfoA(menu, item, FALSE, &info);
+    GetObjectA(info.hbmpChecked, sizeof bm, &bm);
+    return {bm.bmWidth, bm.bmHeight};
 }
 
 } // namespace
@@ -206,4 +265,95 @@ TEST(DisplayScale, test_units_round_to_pixels_and_back_without_drift_and_cover_t
     const int screen = GetSystemMetrics(SM_CXSCREEN);
     EXPECT_GE(Dpi_Scale(Desk_Width(0)), screen);
     EXPECT_LT(Dpi_Scale(Desk_Width(0) - 1), screen);
+}
+
+TEST(DisplayScale, test_a_dpi_change_lays_the_window_out_as_if_opened_at_that_scale) {
+    // Windows sends WM_DPICHANGED to the window's thread; Wine never does, so the test sends it.
+    TestToolkit_Init();
+    Img_Init();
+    ASSERT_NE(Img_Load(11, (apptest::BinDir() + "\\Symbole\\Einleitung.ico").c_str(), 0), 0);
+    ASSERT_NE(Img_Load(12, (apptest::BinDir() + "\\Bilder\\Beenden.bmp").c_str(), 0), 0);
+    ASSERT_NE(Win_Open(kProbeWindow, 0, 0, 500, 350, "probe", 0xCA0000 | WIN_INVISIBLE), 0);
+    HWND window = Win_Handle(kProbeWindow);
+    Ctl_BeginList(window);
+    // A bar and a pop-up menu sharing a picture, as the program's "Beenden" items do.
+    HBITMAP picture = static_cast<HBITMAP>(Img_Handle(12));
+    ASSERT_NE(Menu_Create(21, window), 0);
+    Menu_Title("Programm");
+    Menu_Item(2, "Beenden\tEsc");
+    ASSERT_NE(Menu_CreatePopup(22), 0);
+    Menu_Item(6, "Beenden");
+    SetMenuItemBitmaps(Menu_Handle(21), 2, MF_BYCOMMAND, picture, picture);
+    SetMenuItemBitmaps(Menu_Handle(22), 6, MF_BYCOMMAND, picture, picture);
+
+    const int own = Dpi_Get();
+    const std::vector<long> opened = ProbeGeometry(1);
+    const apptest::WindowInfo before = apptest::Inspect(window);
+    auto adjust =
+        reinterpret_cast<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>(reinterpret_cast<void (*)(void)>(
+            GetProcAddress(GetModuleHandleA("user32.dll"), "AdjustWindowRectExForDpi")));
+    ASSERT_NE(adjust, nullptr);
+    for (int dpi : {144, 120, 96, own, 144, 120, 96, own}) {
+        SIZE asked{};
+        EXPECT_TRUE(SendMessageA(window, 0x02E4 /* WM_GETDPISCALEDSIZE */, MAKEWPARAM(dpi, dpi),
+                                 reinterpret_cast<LPARAM>(&asked)));
+        RECT suggested = {dpi, 2 * dpi, dpi + asked.cx, 2 * dpi + asked.cy};
+        SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        // As opened at this scale: the frame at the DPI around 500 x 350 scaled, the menu bar within.
+        RECT frame = {0, 0, Dpi_ScaleAt(500, dpi), Dpi_ScaleAt(350, dpi)};
+        adjust(&frame, 0xCA0000, FALSE, static_cast<DWORD>(GetWindowLongPtrA(window, GWL_EXSTYLE)), dpi);
+        const apptest::WindowInfo now = apptest::Inspect(window);
+        EXPECT_EQ(SizeOf(now.outer), SizeOf(frame)) << dpi << " DPI: window size";
+        EXPECT_EQ(SizeOf(suggested), SizeOf(frame)) << dpi << " DPI: size answered beforehand";
+        EXPECT_EQ(now.outer.left, suggested.left) << dpi << " DPI: not at the suggested place";
+        EXPECT_EQ(now.outer.top, suggested.top) << dpi << " DPI: not at the suggested place";
+
+        // The moved controls equal controls made in the window now, and their units at the DPI.
+        const std::vector<long> moved = ProbeGeometry(1);
+        EXPECT_EQ(moved, ProbeGeometry(31)) << dpi << " DPI: moved controls differ from new ones";
+        for (int i = 0; i < kProbeCount; ++i) {
+            DestroyWindow(Ctl_Record(31 + i)->hwnd);
+            const ProbeControl& c = kProbeLayout[i];
+            const long* got = &moved[5 * i];
+            const long size[] = {Dpi_ScaleAt(c.width != 0 ? c.width : 32, dpi),
+                                 c.text == nullptr ? got[3]
+                                                   : Dpi_ScaleAt(c.height != 0 ? c.height : 32, dpi)};
+            EXPECT_EQ(std::vector<long>(got, got + 4),
+                      (std::vector<long>{Dpi_ScaleAt(c.x, dpi), Dpi_ScaleAt(c.y, dpi), size[0], size[1]}))
+                << dpi << " DPI, control " << i + 1;
+            // 8 points at the DPI, or a pixel or two less where that runs wider than the 100 % text.
+            EXPECT_TRUE(-got[4] <= MulDiv(8, dpi, 72) && -got[4] >= MulDiv(8, dpi, 72) - 2)
+                << dpi << " DPI: font height " << got[4];
+        }
+        // The texts still fit: the long text on its lines, the check box's beside its box (13 pixels and a
+        // gap at 100 %; Wine's button class draws the box at the display's scale only).
+        for (int n : {3, 7}) {
+            HWND control = Ctl_Record(n)->hwnd;
+            RECT box{}, need = {0, 0, Dpi_ScaleAt(kProbeLayout[n - 1].width - (n == 7 ? 16 : 0), dpi), 0};
+            GetClientRect(control, &box);
+            HDC dc = GetDC(control);
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+            DrawTextA(dc, kProbeLayout[n - 1].text, -1, &need,
+                      DT_CALCRECT | (n == 7 ? DT_SINGLELINE : DT_WORDBREAK));
+            ReleaseDC(control, dc);
+            EXPECT_TRUE(need.right <= box.right - (n == 7 ? Dpi_ScaleAt(16, dpi) : 0) &&
+                        need.bottom <= box.bottom)
+                << dpi << " DPI: text " << n << " needs " << need.right << " x " << need.bottom;
+        }
+        // The bar's picture follows the window; the pop-up menu's stays at the display's scale.
+        EXPECT_EQ(ItemBitmapSize(Menu_Handle(21), 2),
+                  SizeOf({0, 0, Dpi_ScaleAt(13, dpi), Dpi_ScaleAt(13, dpi)}));
+        EXPECT_EQ(ItemBitmapSize(Menu_Handle(22), 6),
+                  SizeOf({0, 0, Dpi_ScaleAt(13, own), Dpi_ScaleAt(13, own)}));
+        if (dpi == own) {
+            // Back at the scale it was opened at: exactly as it was, nothing grown or shrunk by rounding.
+            EXPECT_EQ(moved, opened);
+            EXPECT_EQ(SizeOf(now.client), SizeOf(before.client));
+            EXPECT_EQ(SizeOf(now.outer), SizeOf(before.outer));
+        }
+    }
+    Win_Close(kProbeWindow);
+    Menu_Free(22);
+    Img_Free(11);
+    Img_Free(12);
 }
