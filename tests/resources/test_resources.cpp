@@ -69,8 +69,12 @@ void ExpectProgramResources(HMODULE module, const char* what) {
     ASSERT_FALSE(manifest.empty()) << what << ": no manifest 1";
     EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\""), std::string::npos) << what;
     EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos) << what;
-    // The program scales itself, so Windows must not stretch it; Windows 7 up to 10 and 11 (one id).
+    // The program scales itself, so Windows must not stretch it: per monitor from Windows 10 1703, at the
+    // system's scale before (1607 reads only dpiAwareness, 7 to 8.1 only dpiAware); Windows 7 up to 10 and
+    // 11 (one id).
     EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos) << what << ": not DPI-aware";
+    EXPECT_NE(manifest.find("2016/WindowsSettings\">PerMonitorV2, System</dpiAwareness>"), std::string::npos)
+        << what << ": not per-monitor aware with the system's scale as the fallback";
     EXPECT_NE(manifest.find("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"), std::string::npos) << what;
     EXPECT_NE(manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos) << what;
 }
@@ -96,6 +100,15 @@ TEST(Resources, test_manifest_selects_common_controls_6) {
     EXPECT_TRUE(FindActCtxSectionStringA(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
                                          "comctl32.dll", &data))
         << "comctl32.dll is not redirected: the manifest is not in effect";
+    // And the manifest makes the process per-monitor aware (DPI_AWARENESS_PER_MONITOR_AWARE, 2; Wine keeps
+    // no separate context for version 2).
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    auto current = reinterpret_cast<HANDLE(WINAPI*)()>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
+    auto awareness = reinterpret_cast<int(WINAPI*)(HANDLE)>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+    ASSERT_TRUE(current != nullptr && awareness != nullptr);
+    EXPECT_EQ(awareness(current()), 2) << "expected per-monitor DPI awareness";
 }
 
 TEST(Resources, test_program_carries_icon_and_manifest) {
