@@ -133,14 +133,17 @@ int32_t SampleWidth(HDC dc, HFONT font) {
 }
 
 // The font of every control at a DPI: the face of the platform's GUI font at the size that Windows
-// gives its 8 points there (the 100 % height, 11 pixels, scaled with MulDiv), not the stock font
-// itself, which exists only at the display's DPI. Layouts are drawn against the 100 % font, and a
+// gives its 8 points there (the 100 % height, 11 pixels, scaled with MulDiv), not at the stock font's
+// own size, which exists only at the display's DPI. Layouts are drawn against the 100 % font, and a
 // size at another scale is rounded and hinted, so its text may run wider than the layout scaled;
-// then the largest smaller size whose text runs no wider is taken, never below the 100 % size.
-// The same DPI always gives the same font, in a window opened there or moved there.
+// then the largest smaller size whose text runs no wider is taken, never below the 100 % size. The
+// same DPI always gives the same font, in a window opened there or moved there; where that is the
+// stock font's size (at 96 DPI), the stock font itself serves.
 HFONT MakeFont(int32_t dpi) {
+    HFONT stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     LOGFONTA face = {};
-    GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof face, &face);
+    GetObjectA(stock, sizeof face, &face);
+    const LONG stockHeight = face.lfHeight;
     HDC dc = GetDC(nullptr);
     face.lfHeight = -kFontBase;
     HFONT font = CreateFontIndirectA(&face);
@@ -154,8 +157,13 @@ HFONT MakeFont(int32_t dpi) {
             break;
         }
         DeleteObject(candidate);
+        face.lfHeight = -kFontBase;
     }
     ReleaseDC(nullptr, dc);
+    if (face.lfHeight == stockHeight) {
+        DeleteObject(font);
+        return stock;
+    }
     return font;
 }
 
@@ -355,7 +363,8 @@ HWND Ctl_CreateWindow(DWORD exStyle, const char* className, const char* text, DW
 }
 
 // Record for the number with the control's units; a control that holds the number is destroyed first.
-ControlRecord* Ctl_AcquireRecord(ObjId number, HWND hwnd, int32_t x, int32_t y, int32_t width, int32_t height) {
+ControlRecord* Ctl_AcquireRecord(ObjId number, HWND hwnd, int32_t x, int32_t y, int32_t width,
+                                 int32_t height) {
     ControlRecord* record =
         g_controls != nullptr ? static_cast<ControlRecord*>(ObjTable_Acquire(g_controls, number)) : nullptr;
     if (record == nullptr) {

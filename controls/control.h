@@ -128,7 +128,8 @@ HWND Ctl_CreateWindow(DWORD exStyle, const char* className, const char* text, DW
                       int32_t y, int32_t width, int32_t height);
 // 2. The record for the number (destroys a control that holds it), keeping the units the window
 //    was created with. On failure (null) the window is destroyed here and the creation must return 0.
-ControlRecord* Ctl_AcquireRecord(ObjId number, HWND hwnd, int32_t x, int32_t y, int32_t width, int32_t height);
+ControlRecord* Ctl_AcquireRecord(ObjId number, HWND hwnd, int32_t x, int32_t y, int32_t width,
+                                 int32_t height);
 // 3. Registers the control and returns what the creation returns.
 ObjId Ctl_Finish(ObjId number, ControlRecord* record, HWND hwnd, const ControlKind* kind);
 

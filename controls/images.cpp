@@ -152,7 +152,8 @@ void DestroyImage(HANDLE handle) {
 // At another scale than 100 % the file is loaded again at the scaled size of the image loaded at
 // its own size: an icon file then offers its image drawn for that size, a bitmap is stretched.
 // Where that fails the own-size image stays.
-HANDLE LoadScaled(HANDLE image, const char* fileName, UINT type, UINT options, HINSTANCE instance, int32_t dpi) {
+HANDLE LoadScaled(HANDLE image, const char* fileName, UINT type, UINT options, HINSTANCE instance,
+                  int32_t dpi) {
     int32_t width = 0;
     int32_t height = 0;
     int32_t depth = 0;

@@ -155,8 +155,8 @@ ObjId Win_Open(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height
         int32_t outerHeight = 0;
         PlaceWindow(flags, parent, outer.cx, outer.cy, &left, &top, &outerWidth, &outerHeight);
         if (hwnd == nullptr) {
-            hwnd = CreateWindowExA(0, className, title, style, left, top, outerWidth, outerHeight, parent, nullptr,
-                                   instance, nullptr);
+            hwnd = CreateWindowExA(0, className, title, style, left, top, outerWidth, outerHeight, parent,
+                                   nullptr, instance, nullptr);
             if (hwnd == nullptr) {
                 UnregisterClassA(className, instance);
                 ObjTable_Discard(g_windows, id);
@@ -434,7 +434,8 @@ int32_t Win_DpiOf(HWND hwnd) {
 
 // The client size in units, scaled and framed at the DPI, with the window's own styles.
 SIZE Win_OuterSize(const WindowRecord* record, int32_t dpi) {
-    return OuterSizeAt(record->width, record->height, static_cast<DWORD>(GetWindowLongPtrA(record->hwnd, GWL_STYLE)),
+    return OuterSizeAt(record->width, record->height,
+                       static_cast<DWORD>(GetWindowLongPtrA(record->hwnd, GWL_STYLE)),
                        static_cast<DWORD>(GetWindowLongPtrA(record->hwnd, GWL_EXSTYLE)), dpi);
 }
 

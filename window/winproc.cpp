@@ -24,7 +24,8 @@ void ChangeDpi(ObjId number, WindowRecord* record, HWND hwnd, int32_t dpi, const
     const SIZE outer = Win_OuterSize(record, dpi);
     // Kept before the window moves, so that what the move sends is measured at the new DPI.
     record->dpi = dpi;
-    SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, outer.cx, outer.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     Win_SetRedraw(number, 0);
     Ctl_Rescale(hwnd, dpi);
     Menu_FitBitmaps(GetMenu(hwnd), dpi);
