@@ -73,38 +73,54 @@ std::vector<BYTE> IconPixels(HANDLE icon, int width, int height) {
     return rows == height ? pixels : std::vector<BYTE>();
 }
 
-// The program's kinds of control at places of its main window (96-DPI units): frame, image (no size:
-// that of its picture, image 11), text, drop-down list (no text), edit, button, check box.
-struct ProbeControl {
-    ObjId (*make)(ObjId, int32_t, int32_t, int32_t, int32_t, const char*, int32_t);
-    int x, y, width, height;
-    const char* text;
-};
-const ProbeControl kProbeLayout[] = {
-    {Ctl_Frame, 10, 10, 480, 60, "Einleitung"},
-    {nullptr, 20, 30, 0, 0, ""},
-    {Ctl_Text, 60, 30, 420, 30,
-     "Mit diesem Programm können Sie eine Aufgabe auswählen, wie Sie Ihren Computer herunterfahren möchten."},
-    {nullptr, 110, 120, 300, 300, nullptr},
-    {Ctl_Edit, 110, 180, 100, 20, "600"},
-    {Ctl_Button, 390, 300, 100, 20, "Abbrechen"},
-    {Ctl_Check, 60, 240, 200, 20, "Jede Minute eine Warnung anzeigen"},
-};
-constexpr int kProbeCount = static_cast<int>(std::size(kProbeLayout));
+// The main window's layout and its task list, made by the toolkit in this process: image controls
+// show image 11. Controls first, first + 1 ... in the calling thread's target window.
+constexpr apptest::ControlPlace kTaskListPlace = {kTaskList, 110, 120, 300, 300, nullptr};
+constexpr int kProbeCount = static_cast<int>(std::size(apptest::kLayout)) + 1;
+const apptest::ControlPlace& ProbePlace(int i) {
+    return i < kProbeCount - 1 ? apptest::kLayout[i] : kTaskListPlace;
+}
+void MakeProbe(int n, const apptest::ControlPlace& c) {
+    switch (c.number) {
+        case kIntroFrame:
+        case kTaskFrame:
+        case kWarnFrame:
+            Ctl_Frame(n, c.x, c.y, c.width, c.height, c.text, 0);
+            break;
+        case kIntroImage:
+        case kTaskImage:
+        case kWarnImage:
+            Ctl_Image(n, c.x, c.y, 0, 0, Img_Handle(11), 0);
+            break;
+        case kTaskList:
+            Ctl_Combo(n, c.x, c.y, c.width, c.height, 0);
+            break;
+        case kTimeField:
+            Ctl_Edit(n, c.x, c.y, c.width, c.height, c.text, 0);
+            break;
+        case kStartButton:
+        case kCancelButton:
+            Ctl_Button(n, c.x, c.y, c.width, c.height, c.text, 0);
+            break;
+        case kBannerBox:
+        case kToneBox:
+            Ctl_Check(n, c.x, c.y, c.width, c.height, c.text, 0);
+            break;
+        default:
+            Ctl_Text(n, c.x, c.y, c.width, c.height, c.text, 0);
+    }
+}
 
 // Place and size in the parent's client area (a drop-down list's height is its field's, which its
-// font sets) and font height of each control of the layout, five values each; controls missing from
-// the calling thread's target window are made first.
+// font sets) and font height of each control of the probe, five values each; controls missing are
+// made first.
 std::vector<long> ProbeGeometry(int first) {
     std::vector<long> values;
-    for (int n = first; n < first + kProbeCount; ++n) {
-        const ProbeControl& c = kProbeLayout[n - first];
-        if (Ctl_Record(n) == nullptr) {
-            c.make != nullptr   ? c.make(n, c.x, c.y, c.width, c.height, c.text, 0)
-            : c.text != nullptr ? Ctl_Image(n, c.x, c.y, 0, 0, Img_Handle(11), 0)
-                                : Ctl_Combo(n, c.x, c.y, c.width, c.height, 0);
+    for (int i = 0; i < kProbeCount; ++i) {
+        if (Ctl_Record(first + i) == nullptr) {
+            MakeProbe(first + i, ProbePlace(i));
         }
-        HWND control = Ctl_Record(n)->hwnd;
+        HWND control = Ctl_Record(first + i)->hwnd;
         RECT box{};
         GetWindowRect(control, &box);
         MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&box), 2);
@@ -313,7 +329,7 @@ TEST(DisplayScale, test_a_dpi_change_lays_the_window_out_as_if_opened_at_that_sc
         EXPECT_EQ(moved, ProbeGeometry(31)) << dpi << " DPI: moved controls differ from new ones";
         for (int i = 0; i < kProbeCount; ++i) {
             DestroyWindow(Ctl_Record(31 + i)->hwnd);
-            const ProbeControl& c = kProbeLayout[i];
+            const apptest::ControlPlace& c = ProbePlace(i);
             const long* got = &moved[5 * i];
             // An image its picture's 32 units; a drop-down list's field as high as its font makes it.
             const int width = c.width != 0 ? c.width : 32, height = c.height != 0 ? c.height : 32;
@@ -322,18 +338,19 @@ TEST(DisplayScale, test_a_dpi_change_lays_the_window_out_as_if_opened_at_that_sc
                 (std::vector<long>{Dpi_ScaleAt(c.x, dpi), Dpi_ScaleAt(c.y, dpi), Dpi_ScaleAt(width, dpi),
                                    c.text != nullptr ? Dpi_ScaleAt(height, dpi) : got[3]}))
                 << dpi << " DPI, control " << i + 1;
-        }
-        // The texts still fit, the check box's beside its box (13 pixels and a gap at 100 %).
-        for (int n : {3, 7}) {
-            RECT box = {0, 0, Dpi_ScaleAt(kProbeLayout[n - 1].width - (n == 7 ? 16 : 0), dpi), 0}, need = box;
+            // The texts still fit, a check box's beside its box (13 pixels and a gap at 100 %).
+            const bool check = c.number == kBannerBox || c.number == kToneBox;
+            RECT box = {0, 0, Dpi_ScaleAt(c.width - (check ? 16 : 0), dpi), 0}, need = box;
             HDC dc = GetDC(nullptr);
-            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(Ctl_Record(n)->hwnd, WM_GETFONT, 0, 0)));
-            DrawTextA(dc, kProbeLayout[n - 1].text, -1, &need,
-                      DT_CALCRECT | (n == 7 ? DT_SINGLELINE : DT_WORDBREAK));
+            SelectObject(dc,
+                         reinterpret_cast<HFONT>(SendMessageA(Ctl_Record(1 + i)->hwnd, WM_GETFONT, 0, 0)));
+            DrawTextA(dc, c.text != nullptr ? c.text : "", -1, &need,
+                      DT_CALCRECT | (check ? DT_SINGLELINE : DT_WORDBREAK));
             ReleaseDC(nullptr, dc);
-            EXPECT_TRUE(need.right <= box.right &&
-                        need.bottom <= Dpi_ScaleAt(kProbeLayout[n - 1].height, dpi))
-                << dpi << " DPI: text " << n << " needs " << need.right << " x " << need.bottom;
+            EXPECT_TRUE(c.width == 0 ||
+                        (need.right <= box.right && need.bottom <= Dpi_ScaleAt(c.height, dpi)))
+                << dpi << " DPI: text of control " << i + 1 << " needs " << need.right << " x "
+                << need.bottom;
         }
         // The bar's picture follows the window; the pop-up menu's stays at the display's scale.
         EXPECT_EQ(ItemBitmapSize(Menu_Handle(21), 2),
