@@ -100,15 +100,6 @@ TEST(Resources, test_manifest_selects_common_controls_6) {
     EXPECT_TRUE(FindActCtxSectionStringA(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
                                          "comctl32.dll", &data))
         << "comctl32.dll is not redirected: the manifest is not in effect";
-    // And the manifest makes the process per-monitor aware (DPI_AWARENESS_PER_MONITOR_AWARE, 2; Wine keeps
-    // no separate context for version 2).
-    HMODULE user32 = GetModuleHandleA("user32.dll");
-    auto current = reinterpret_cast<HANDLE(WINAPI*)()>(
-        reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
-    auto awareness = reinterpret_cast<int(WINAPI*)(HANDLE)>(
-        reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
-    ASSERT_TRUE(current != nullptr && awareness != nullptr);
-    EXPECT_EQ(awareness(current()), 2) << "expected per-monitor DPI awareness";
 }
 
 TEST(Resources, test_program_carries_icon_and_manifest) {
