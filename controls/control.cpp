@@ -25,6 +25,23 @@ CreationTarget* g_target = nullptr;
 CRITICAL_SECTION g_brushLock;
 ListRecord* g_brushes = nullptr;
 
+// The 100 % font height in pixels: 8 points at 96 DPI (MulDiv(8, 96, 72), as the platform rounds).
+constexpr LONG kFontPoints = 8;
+constexpr LONG kPointsPerInch = 72;
+constexpr LONG kFontBase = 11;
+static_assert(kFontBase == (kFontPoints * DPI_BASE * 2 + kPointsPerInch) / (2 * kPointsPerInch),
+              "the 100 % height is 8 points at 96 DPI");
+
+// Fonts made for DPIs other than the display's (windows on monitors of other scales), kept for the
+// life of the process like the display's own; when all slots are taken, the last one serves.
+struct FontEntry {
+    int32_t dpi;
+    HFONT font;
+};
+constexpr int32_t kFontSlots = 8;
+FontEntry g_fonts[kFontSlots];
+SRWLOCK g_fontLock = SRWLOCK_INIT;
+
 // Holds the brush-cache lock for one scope.
 class BrushLock {
   public:
@@ -115,38 +132,60 @@ int32_t SampleWidth(HDC dc, HFONT font) {
     return size.cx;
 }
 
-// The font of every control: the platform's GUI font, as the platform sizes it for the display.
-// Layouts are drawn against its 100 % size, and its size at another scale is rounded (-11 becomes
-// -17 at 150 %) and hinted, so its text may run wider than the layout scaled; then the largest
-// smaller size of the same face whose text runs no wider is taken instead.
-HFONT PickFont() {
+// The font of every control at a DPI: the face of the platform's GUI font at the size that Windows
+// gives its 8 points there (the 100 % height, 11 pixels, scaled with MulDiv), not at the stock font's
+// own size, which exists only at the display's DPI. Layouts are drawn against the 100 % font, and a
+// size at another scale is rounded and hinted, so its text may run wider than the layout scaled;
+// then the largest smaller size whose text runs no wider is taken, never below the 100 % size. The
+// same DPI always gives the same font, in a window opened there or moved there; where that is the
+// stock font's size (at 96 DPI), the stock font itself serves.
+HFONT MakeFont(int32_t dpi) {
     HFONT stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    LOGFONTA face;
-    if (Dpi_Get() == DPI_BASE || GetObjectA(stock, sizeof face, &face) == 0) {
-        return stock;
-    }
+    LOGFONTA face = {};
+    GetObjectA(stock, sizeof face, &face);
+    const LONG stockHeight = face.lfHeight;
     HDC dc = GetDC(nullptr);
-    if (dc == nullptr) {
-        return stock;
-    }
-    const LONG sign = face.lfHeight < 0 ? -1 : 1;
-    const LONG own = face.lfHeight * sign;
-    const LONG base = Dpi_FontBaseHeight(own, Dpi_Get());
-    face.lfHeight = sign * base;
+    face.lfHeight = -kFontBase;
     HFONT font = CreateFontIndirectA(&face);
-    const int32_t limit = Dpi_Scale(SampleWidth(dc, font));
-    DeleteObject(font);
-    // From the platform's size down, never below the 100 % size.
-    font = stock;
-    for (LONG height = own - 1; height >= base && limit > 0 && SampleWidth(dc, font) > limit; --height) {
-        if (font != stock) {
+    const int32_t limit = Dpi_ScaleAt(SampleWidth(dc, font), dpi);
+    for (LONG height = MulDiv(kFontPoints, dpi, kPointsPerInch); height > kFontBase; --height) {
+        face.lfHeight = -height;
+        HFONT candidate = CreateFontIndirectA(&face);
+        if (candidate != nullptr && SampleWidth(dc, candidate) <= limit) {
             DeleteObject(font);
+            font = candidate;
+            break;
         }
-        face.lfHeight = sign * height;
-        font = CreateFontIndirectA(&face);
+        DeleteObject(candidate);
+        face.lfHeight = -kFontBase;
     }
     ReleaseDC(nullptr, dc);
-    return font != nullptr ? font : stock;
+    if (face.lfHeight == stockHeight) {
+        DeleteObject(font);
+        return stock;
+    }
+    return font;
+}
+
+// Places a control of a window whose DPI changed from its units, gives it the DPI's font, and shows an
+// image control's picture again, which its kind fits to the window's new DPI.
+BOOL CALLBACK RescaleControl(HWND hwnd, LPARAM dpi) {
+    ControlRecord* record = Ctl_RecordOf(hwnd);
+    if (record == nullptr) {
+        return TRUE; // a child of a control, such as a combo box's field
+    }
+    const int32_t scale = static_cast<int32_t>(dpi);
+    int32_t pixels[4];
+    for (int i = 0; i < 4; ++i) {
+        pixels[i] = Dpi_ScaleAt(record->units[i], scale);
+    }
+    SetWindowPos(hwnd, nullptr, pixels[0], pixels[1], pixels[2], pixels[3], SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(Ctl_Font(scale)), TRUE);
+    const ControlKind* kind = record->kind;
+    if (kind != nullptr && kind->code == CTL_KIND_IMAGE) {
+        kind->SetState(record, kind->GetState(record));
+    }
+    return TRUE;
 }
 
 } // namespace
@@ -159,7 +198,7 @@ void Ctl_Init() {
         return;
     }
     InitializeCriticalSection(&g_brushLock);
-    HFONT font = PickFont();
+    HFONT font = MakeFont(Dpi_Get());
     g_controls = ObjTable_Create(sizeof(ControlRecord), 50, ReleaseControl);
     g_target = static_cast<CreationTarget*>(ModuleState_Create(sizeof(CreationTarget), nullptr));
     if (g_target != nullptr) {
@@ -264,6 +303,30 @@ void Ctl_SetColor(ObjId number, int32_t colourKind, int32_t value) {
     }
 }
 
+// The display's font from the creation target; another DPI's from the slots, made on its first use.
+HFONT Ctl_Font(int32_t dpi) {
+    if (dpi == Dpi_Get() && g_target != nullptr) {
+        return g_target->font;
+    }
+    AcquireSRWLockExclusive(&g_fontLock);
+    FontEntry* entry = g_fonts;
+    while (entry->dpi != 0 && entry->dpi != dpi && entry < g_fonts + kFontSlots - 1) {
+        ++entry;
+    }
+    if (entry->dpi == 0) {
+        entry->font = MakeFont(dpi);
+        entry->dpi = dpi;
+    }
+    HFONT font = entry->font;
+    ReleaseSRWLockExclusive(&g_fontLock);
+    return font;
+}
+
+// Every control of the window from its units at the DPI.
+void Ctl_Rescale(HWND window, int32_t dpi) {
+    EnumChildWindows(window, RescaleControl, dpi);
+}
+
 // ---- Creation path for the kinds ----
 
 // Creates, records and registers a control in one call.
@@ -274,7 +337,7 @@ ObjId Ctl_Create(ObjId number, const ControlKind* kind, DWORD exStyle, const cha
     if (hwnd == nullptr) {
         return 0;
     }
-    ControlRecord* record = Ctl_AcquireRecord(number, hwnd);
+    ControlRecord* record = Ctl_AcquireRecord(number, hwnd, x, y, width, height);
     if (record == nullptr) {
         return 0;
     }
@@ -290,20 +353,28 @@ HWND Ctl_CreateWindow(DWORD exStyle, const char* className, const char* text, DW
     if (g_target == nullptr || g_controls == nullptr) {
         return nullptr;
     }
-    // The application's 96-DPI units become pixels here, for every kind.
-    return CreateWindowExA(exStyle, className, text != nullptr ? text : "", style, Dpi_Scale(x), Dpi_Scale(y),
-                           Dpi_Scale(width), Dpi_Scale(height), LoadTarget(),
+    // The application's 96-DPI units become pixels here, for every kind, at the target window's DPI.
+    HWND target = LoadTarget();
+    const int32_t dpi = Win_DpiOf(target);
+    return CreateWindowExA(exStyle, className, text != nullptr ? text : "", style, Dpi_ScaleAt(x, dpi),
+                           Dpi_ScaleAt(y, dpi), Dpi_ScaleAt(width, dpi), Dpi_ScaleAt(height, dpi), target,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(-1)), GetModuleHandleA(nullptr),
                            nullptr);
 }
 
-// Record for the number; a control that holds it is destroyed first.
-ControlRecord* Ctl_AcquireRecord(ObjId number, HWND hwnd) {
+// Record for the number with the control's units; a control that holds the number is destroyed first.
+ControlRecord* Ctl_AcquireRecord(ObjId number, HWND hwnd, int32_t x, int32_t y, int32_t width,
+                                 int32_t height) {
     ControlRecord* record =
         g_controls != nullptr ? static_cast<ControlRecord*>(ObjTable_Acquire(g_controls, number)) : nullptr;
     if (record == nullptr) {
         DestroyWindow(hwnd);
+        return nullptr;
     }
+    record->units[0] = static_cast<int16_t>(x);
+    record->units[1] = static_cast<int16_t>(y);
+    record->units[2] = static_cast<int16_t>(width);
+    record->units[3] = static_cast<int16_t>(height);
     return record;
 }
 
@@ -316,7 +387,7 @@ ObjId Ctl_Finish(ObjId number, ControlRecord* record, HWND hwnd, const ControlKi
         SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc)));
     SetWindowLongPtrA(hwnd, GWLP_ID, id);
     SetPropA(hwnd, CTL_PROP_ID, reinterpret_cast<HANDLE>(id));
-    SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(g_target->font), TRUE);
+    SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(Ctl_Font(Win_DpiOf(hwnd))), TRUE);
     return number == OBJ_ANY ? id : reinterpret_cast<ObjId>(hwnd);
 }
 

@@ -49,6 +49,7 @@ struct ControlRecord {
     intptr_t wordA;   // text/edit: back colour (COLOR_NONE); image: image handle
     intptr_t wordB;   // text/edit: front colour (COLOR_NONE); image: tracking flag
     intptr_t wordC;   // text/edit: back brush (HBRUSH); image: press position
+    int16_t units[4]; // place and size as created, in 96-DPI units: x, y, width, height
 };
 
 // Operation table of one kind, shared by all its controls. Empty slots are null.
@@ -66,7 +67,7 @@ struct ControlKind {
 // What every new control gets. The target window itself is kept per thread (Ctl_BeginList),
 // so one thread's Ctl_BeginList never redirects another thread's creations.
 struct CreationTarget {
-    HFONT font; // DEFAULT_GUI_FONT at the display's scale, sent to every new control
+    HFONT font; // Ctl_Font at the display's DPI, made once at start-up
 };
 
 // Kind-specific step of the common creation path, run after the record is taken and
@@ -104,6 +105,14 @@ int32_t Ctl_AddItem(ObjId number, int32_t position, const char* text, int32_t ex
 // Kind's SetColor (CTL_COLOR_FRONT / CTL_COLOR_BACK, 0x00BBGGRR or COLOR_NONE).
 void Ctl_SetColor(ObjId number, int32_t colourKind, int32_t value);
 
+// The controls' font at a DPI: one font per DPI, the same for a window opened or moved there; it lives
+// as long as the process.
+HFONT Ctl_Font(int32_t dpi);
+
+// Lays out every control of the window again at its new DPI: place and size from its units, the
+// DPI's font, an image control's picture at the DPI.
+void Ctl_Rescale(HWND window, int32_t dpi);
+
 // ---- Creation path for the kinds ----
 
 // Whole creation: CreateWindowExA in the target window (menu -1), record, optional
@@ -117,9 +126,10 @@ ObjId Ctl_Create(ObjId number, const ControlKind* kind, DWORD exStyle, const cha
 // 1. The native window in the current target (place and size in 96-DPI units); null on failure.
 HWND Ctl_CreateWindow(DWORD exStyle, const char* className, const char* text, DWORD style, int32_t x,
                       int32_t y, int32_t width, int32_t height);
-// 2. The record for the number (destroys a control that holds it). On failure (null) the
-//    window is destroyed here and the creation must return 0.
-ControlRecord* Ctl_AcquireRecord(ObjId number, HWND hwnd);
+// 2. The record for the number (destroys a control that holds it), keeping the units the window
+//    was created with. On failure (null) the window is destroyed here and the creation must return 0.
+ControlRecord* Ctl_AcquireRecord(ObjId number, HWND hwnd, int32_t x, int32_t y, int32_t width,
+                                 int32_t height);
 // 3. Registers the control and returns what the creation returns.
 ObjId Ctl_Finish(ObjId number, ControlRecord* record, HWND hwnd, const ControlKind* kind);
 

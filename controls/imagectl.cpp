@@ -7,6 +7,7 @@
 #include <atomic>
 
 #include "controls/images.h"
+#include "window/window.h"
 
 namespace {
 
@@ -40,9 +41,11 @@ HANDLE StoredImage(const ControlRecord* record) {
     return record != nullptr ? reinterpret_cast<HANDLE>(record->wordA) : nullptr;
 }
 
-// Shows a new image: stores it, clears what the old one left behind, and fits the control
-// to the image's size (plus the client edge when it has one).
+// Shows a new image: stores it at the window's DPI (an image of the table at another DPI than the
+// display's is the same file loaded again at that scale), clears what the old one left behind, and
+// fits the control to the image's size (plus the client edge when it has one).
 LRESULT SetImage(HWND hwnd, ControlRecord* record, HANDLE image) {
+    image = Img_ForDpi(image, Win_DpiOf(hwnd));
     record->wordA = reinterpret_cast<intptr_t>(image);
     if (image == nullptr || GetObjectType(image) != OBJ_BITMAP) {
         // Icons have transparent parts and a null image draws nothing at all: repaint the

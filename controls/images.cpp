@@ -28,6 +28,12 @@ struct DecoderEntry {
     ImgDecoderProc decode;
 };
 
+// The image loaded at another DPI.
+struct ImageVariant {
+    int32_t dpi;
+    HANDLE handle;
+};
+
 // ---- Internal functions ----
 
 // Narrows a pixel count into the record's 16-bit field.
@@ -146,14 +152,16 @@ void DestroyImage(HANDLE handle) {
 // At another scale than 100 % the file is loaded again at the scaled size of the image loaded at
 // its own size: an icon file then offers its image drawn for that size, a bitmap is stretched.
 // Where that fails the own-size image stays.
-HANDLE LoadScaled(HANDLE image, const char* fileName, UINT type, UINT options, HINSTANCE instance) {
+HANDLE LoadScaled(HANDLE image, const char* fileName, UINT type, UINT options, HINSTANCE instance,
+                  int32_t dpi) {
     int32_t width = 0;
     int32_t height = 0;
     int32_t depth = 0;
-    if (image == nullptr || Dpi_Get() == DPI_BASE || !Img_Measure(image, &width, &height, &depth)) {
+    if (image == nullptr || dpi == DPI_BASE || !Img_Measure(image, &width, &height, &depth)) {
         return image;
     }
-    HANDLE scaled = LoadImageA(instance, fileName, type, Dpi_Scale(width), Dpi_Scale(height), options);
+    HANDLE scaled =
+        LoadImageA(instance, fileName, type, Dpi_ScaleAt(width, dpi), Dpi_ScaleAt(height, dpi), options);
     if (scaled == nullptr) {
         return image;
     }
@@ -163,7 +171,7 @@ HANDLE LoadScaled(HANDLE image, const char* fileName, UINT type, UINT options, H
 
 // A bitmap file: a DIB section unless asked for a device bitmap; palette bitmaps (8 bits
 // per pixel or fewer) are loaded again as device bitmaps. Null on failure.
-HANDLE LoadBitmapFile(const char* fileName, int32_t flags, HINSTANCE instance) {
+HANDLE LoadBitmapFile(const char* fileName, int32_t flags, HINSTANCE instance, int32_t dpi) {
     UINT options = (flags & IMG_DEVICE_BITMAP) ? LR_LOADFROMFILE : (LR_LOADFROMFILE | LR_CREATEDIBSECTION);
     HANDLE bitmap = LoadImageA(instance, fileName, IMAGE_BITMAP, 0, 0, options);
     if (bitmap == nullptr) {
@@ -175,7 +183,7 @@ HANDLE LoadBitmapFile(const char* fileName, int32_t flags, HINSTANCE instance) {
         options = LR_LOADFROMFILE;
         bitmap = LoadImageA(instance, fileName, IMAGE_BITMAP, 0, 0, options);
     }
-    return LoadScaled(bitmap, fileName, IMAGE_BITMAP, options, instance);
+    return LoadScaled(bitmap, fileName, IMAGE_BITMAP, options, instance, dpi);
 }
 
 // Offers the file to the decoders, newest first. Null when none accepts it (always so
@@ -193,6 +201,34 @@ HANDLE DecodeFile(const char* fileName, int32_t flags) {
     }
     fclose(file);
     return handle;
+}
+
+// The file's image at the DPI's scale: a complete bitmap, an icon, or what a decoder makes of it.
+HANDLE LoadFile(const char* fileName, int32_t flags, int32_t dpi) {
+    WORD signature = 0;
+    bool completeBitmap = false;
+    if (fileName == nullptr || !ReadSignature(fileName, &signature, &completeBitmap)) {
+        return nullptr;
+    }
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    if (signature == 0x4D42) { // "BM"
+        return completeBitmap ? LoadBitmapFile(fileName, flags, instance, dpi) : nullptr;
+    }
+    // Without LR_DEFAULTSIZE a zero size means the icon's own size (its file's first image).
+    HANDLE handle = LoadScaled(LoadImageA(instance, fileName, IMAGE_ICON, 0, 0, LR_LOADFROMFILE), fileName,
+                               IMAGE_ICON, LR_LOADFROMFILE, instance, dpi);
+    return handle != nullptr ? handle : DecodeFile(fileName, flags);
+}
+
+// The file's full path in the main heap (the current directory may change), or null.
+char* FullPath(const char* fileName) {
+    char* path = static_cast<char*>(Mem_Alloc(MAX_PATH));
+    const DWORD length = path != nullptr ? GetFullPathNameA(fileName, MAX_PATH, path, nullptr) : 0;
+    if (length == 0 || length >= MAX_PATH) {
+        Mem_Free(path);
+        return nullptr;
+    }
+    return path;
 }
 
 } // namespace
@@ -245,24 +281,7 @@ ObjId Img_Load(ObjId number, const char* fileName, int32_t flags) {
     if (record == nullptr) {
         return 0;
     }
-    HANDLE handle = nullptr;
-    WORD signature = 0;
-    bool completeBitmap = false;
-    if (fileName != nullptr && ReadSignature(fileName, &signature, &completeBitmap)) {
-        HINSTANCE instance = GetModuleHandleA(nullptr);
-        if (signature == 0x4D42) { // "BM"
-            if (completeBitmap) {
-                handle = LoadBitmapFile(fileName, flags, instance);
-            }
-        } else {
-            // Without LR_DEFAULTSIZE a zero size means the icon's own size (its file's first image).
-            handle = LoadScaled(LoadImageA(instance, fileName, IMAGE_ICON, 0, 0, LR_LOADFROMFILE), fileName,
-                                IMAGE_ICON, LR_LOADFROMFILE, instance);
-            if (handle == nullptr) {
-                handle = DecodeFile(fileName, flags);
-            }
-        }
-    }
+    HANDLE handle = LoadFile(fileName, flags, Dpi_Get());
     if (handle == nullptr) {
         // A fresh OBJ_ANY record must not stay behind empty: nothing could ever free it.
         if (number == OBJ_ANY) {
@@ -278,6 +297,7 @@ ObjId Img_Load(ObjId number, const char* fileName, int32_t flags) {
     record->height = ClampDimension(height);
     record->depth = static_cast<int8_t>(depth > 64 ? 64 : depth);
     record->flags = static_cast<uint8_t>(flags & 0xFF);
+    record->file = FullPath(fileName);
     record->handle = handle;
     if (number == OBJ_ANY) {
         return reinterpret_cast<ObjId>(record);
@@ -301,6 +321,12 @@ void Img_Free(ObjId number) {
         return;
     }
     DestroyImage(record->handle);
+    while (record->variants != nullptr) {
+        void* variant = List_First(record->variants);
+        DestroyImage(static_cast<ImageVariant*>(variant)->handle);
+        List_Remove(&record->variants, variant);
+    }
+    Mem_Free(record->file);
     ObjTable_Discard(g_state->table, number);
 }
 
@@ -322,6 +348,42 @@ const ImageRecord* Img_Record(ObjId number) {
         return nullptr;
     }
     return static_cast<const ImageRecord*>(ObjTable_Find(g_state->table, number));
+}
+
+// Finds the record that holds the image, then its variant at the DPI, or loads one.
+HANDLE Img_ForDpi(HANDLE image, int32_t dpi) {
+    if (g_state == nullptr || image == nullptr) {
+        return image;
+    }
+    ObjId number = 0;
+    ObjTable_Rewind(g_state->table);
+    while (auto* record = static_cast<ImageRecord*>(ObjTable_Next(g_state->table, &number))) {
+        bool ours = record->handle == image;
+        HANDLE found = dpi == Dpi_Get() ? record->handle : nullptr;
+        for (void* p = List_First(record->variants); p != nullptr; p = List_Older(p)) {
+            const ImageVariant* variant = static_cast<const ImageVariant*>(p);
+            ours = ours || variant->handle == image;
+            if (variant->dpi == dpi) {
+                found = variant->handle;
+            }
+        }
+        if (!ours) {
+            continue;
+        }
+        if (found == nullptr) {
+            auto* variant = static_cast<ImageVariant*>(List_Add(&record->variants, sizeof(ImageVariant)));
+            found = variant != nullptr ? LoadFile(record->file, record->flags, dpi) : nullptr;
+            if (found == nullptr) {
+                // Shown at the display's scale rather than not at all.
+                List_Remove(&record->variants, variant);
+                return record->handle;
+            }
+            variant->dpi = dpi;
+            variant->handle = found;
+        }
+        return found;
+    }
+    return image;
 }
 
 // Size and depth of a native bitmap or icon.

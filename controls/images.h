@@ -18,8 +18,10 @@ struct ImageRecord {
     HANDLE handle; // HBITMAP or HICON
     int16_t width; // of the bitmap, or of the icon's colour bitmap
     int16_t height;
-    int8_t depth;  // bits per pixel, likewise
-    uint8_t flags; // low byte of the flags given to Img_Load
+    int8_t depth;         // bits per pixel, likewise
+    uint8_t flags;        // low byte of the flags given to Img_Load
+    char* file;           // full path of the file (main heap), to load it again at another DPI
+    ListRecord* variants; // the image loaded at other DPIs than the display's, kept until it is freed
 };
 
 // A further image reader: given the open file (at its start), returns a bitmap or an icon
@@ -53,6 +55,11 @@ void Img_FreeAll();
 
 // The record of a loaded image (size, depth, flags), or null for a free number.
 const ImageRecord* Img_Record(ObjId number);
+
+// The image at a DPI: for an image of the table (or one of its variants) the file loaded at that
+// DPI's scale, once, kept with the image until it is freed; the image itself at the display's DPI and
+// wherever the file cannot be loaded again; any other handle unchanged.
+HANDLE Img_ForDpi(HANDLE image, int32_t dpi);
 
 // Pixel size and depth of a bitmap, or of an icon's colour bitmap (a monochrome icon:
 // its mask's upper half, depth 1). Returns 0, leaving the outputs 0, when they cannot be

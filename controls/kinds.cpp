@@ -214,7 +214,7 @@ ObjId Ctl_Image(ObjId number, int32_t x, int32_t y, int32_t width, int32_t heigh
         return 0;
     }
     ImageCtl_Install(hwnd);
-    ControlRecord* record = Ctl_AcquireRecord(number, hwnd);
+    ControlRecord* record = Ctl_AcquireRecord(number, hwnd, x, y, width, height);
     if (record == nullptr) {
         return 0;
     }

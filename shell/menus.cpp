@@ -3,6 +3,7 @@
 // Menus are built and used on the thread that owns their window; nothing here is locked.
 #include "shell/menus.h"
 
+#include "controls/images.h"
 #include "window/dpi.h"
 
 namespace {
@@ -181,6 +182,22 @@ void Menu_ShowPopup(ObjId number, HWND window) {
 // Shows the menu at a screen point given in 96-DPI units and returns when it closes.
 void Menu_ShowPopupAt(ObjId number, HWND window, int32_t x, int32_t y) {
     ShowPopupAtPixel(number, window, Dpi_Scale(x), Dpi_Scale(y));
+}
+
+// Every item's checked and unchecked bitmap again at the DPI; drop-downs in turn.
+void Menu_FitBitmaps(HMENU menu, int32_t dpi) {
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        MENUITEMINFOA info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_CHECKMARKS | MIIM_SUBMENU;
+        if (!GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info))
+            continue;
+        Menu_FitBitmaps(info.hSubMenu, dpi);
+        SetMenuItemBitmaps(menu, static_cast<UINT>(i), MF_BYPOSITION,
+                           static_cast<HBITMAP>(Img_ForDpi(info.hbmpUnchecked, dpi)),
+                           static_cast<HBITMAP>(Img_ForDpi(info.hbmpChecked, dpi)));
+    }
 }
 
 // Detaches the menu from its window and destroys it with its drop-downs.

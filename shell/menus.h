@@ -52,5 +52,9 @@ void Menu_ShowPopup(ObjId number, HWND window);
 // when the menu closes; a chosen item is posted to window as WM_COMMAND.
 void Menu_ShowPopupAt(ObjId number, HWND window, int32_t x, int32_t y);
 
+// Puts the item bitmaps of a menu and of its drop-downs at the DPI's scale (Img_ForDpi): a menu bar
+// follows the DPI of its window. Nothing for a null menu.
+void Menu_FitBitmaps(HMENU menu, int32_t dpi);
+
 // Detaches the menu from its window and destroys it (also the table's release routine).
 void Menu_Free(ObjId number);

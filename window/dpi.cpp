@@ -1,8 +1,7 @@
-// Display scale: the DPI read once from the screen, and the one rounding rule by which the
-// toolkit turns 96-DPI units into pixels and pixels back into units.
+// Display scale: the DPI read once from the screen, the DPI of a window and its frame at a DPI,
+// and the one rounding rule by which the toolkit turns 96-DPI units into pixels and pixels back
+// into units.
 #include "window/dpi.h"
-
-#include <windows.h>
 
 #include <atomic>
 
@@ -10,11 +9,18 @@ static_assert(DPI_BASE == USER_DEFAULT_SCREEN_DPI, "one unit is one pixel at the
 
 namespace {
 
-// Font sizes are given in points, 72 to the inch.
-constexpr int32_t kPointsPerInch = 72;
-
 // 0 until the first Dpi_Get; read by every thread that creates or moves a window.
 std::atomic<int32_t> g_dpi{0};
+
+typedef UINT(WINAPI* DpiForWindowProc)(HWND hwnd);
+typedef BOOL(WINAPI* AdjustForDpiProc)(RECT* rect, DWORD style, BOOL menu, DWORD exStyle, UINT dpi);
+
+// A function of user32 that only Windows 10 has, looked up at run time in the module the program
+// imports anyway, so that the program still loads on Windows 7, 8 and 8.1; null there.
+void (*NewerUser32(const char* name))(void) {
+    // Through void (*)(void): the documented way to convert a FARPROC without a cast-function-type warning.
+    return reinterpret_cast<void (*)(void)>(GetProcAddress(GetModuleHandleA("user32.dll"), name));
+}
 
 } // namespace
 
@@ -47,6 +53,22 @@ int32_t Dpi_Unscale(int32_t pixels) {
     return Dpi_UnscaleAt(pixels, Dpi_Get());
 }
 
+// The window's DPI from GetDpiForWindow (Windows 10 1607), else the display's.
+int32_t Dpi_OfWindow(HWND hwnd) {
+    auto query = reinterpret_cast<DpiForWindowProc>(NewerUser32("GetDpiForWindow"));
+    const int32_t dpi = query != nullptr ? static_cast<int32_t>(query(hwnd)) : 0;
+    return dpi > 0 ? dpi : Dpi_Get();
+}
+
+// AdjustWindowRectExForDpi (Windows 10 1607) measures the frame at any DPI; AdjustWindowRectEx only
+// at the display's, which is all that a system without the former ever shows.
+void Dpi_AdjustRect(RECT* rect, DWORD style, BOOL menu, DWORD exStyle, int32_t dpi) {
+    auto adjust = reinterpret_cast<AdjustForDpiProc>(NewerUser32("AdjustWindowRectExForDpi"));
+    if (adjust == nullptr || !adjust(rect, style, menu, exStyle, static_cast<UINT>(dpi))) {
+        AdjustWindowRectEx(rect, style, menu, exStyle);
+    }
+}
+
 // ---- The rounding rule ----
 
 // units x dpi / 96 to the nearest integer (MulDiv rounds halves away from zero).
@@ -71,14 +93,4 @@ int32_t Dpi_UnscaleAt(int32_t pixels, int32_t dpi) {
         --units;
     }
     return units;
-}
-
-// Pixels to points, to the nearest, halves down (Wine scales the 96-DPI height instead of the points,
-// -17 at 144 DPI, which is 8.5 pt), then the points at 96 DPI to the nearest pixel (4/3 of a point).
-int32_t Dpi_FontBaseHeight(int32_t pixels, int32_t dpi) {
-    if (dpi <= 0) {
-        return pixels;
-    }
-    const int32_t points = (2 * kPointsPerInch * pixels + dpi - 1) / (2 * dpi);
-    return (2 * DPI_BASE * points + kPointsPerInch) / (2 * kPointsPerInch);
 }

@@ -78,6 +78,13 @@ void PlaceWindow(uint32_t flags, HWND parent, int32_t outerWidth, int32_t outerH
     }
 }
 
+// Outer size of a client size in units at the DPI: the menu bar takes its room from the height.
+SIZE OuterSizeAt(int32_t width, int32_t height, DWORD style, DWORD exStyle, int32_t dpi) {
+    RECT rc = {0, 0, Dpi_ScaleAt(width, dpi), Dpi_ScaleAt(height, dpi)};
+    Dpi_AdjustRect(&rc, style, FALSE, exStyle, dpi);
+    return {rc.right - rc.left, rc.bottom - rc.top};
+}
+
 } // namespace
 
 // ---- Public operations ----
@@ -131,27 +138,40 @@ ObjId Win_Open(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height
     flags &= ~WIN_INVISIBLE;
     const DWORD style = flags & ~(WIN_SCREEN_CENTERED | WIN_PARENT_CENTERED);
 
-    // 96-DPI units to pixels; IGNORE_VALUE still asks for the platform's position.
-    if (x != IGNORE_VALUE) {
-        x = Dpi_Scale(x);
-    }
-    if (y != IGNORE_VALUE) {
-        y = Dpi_Scale(y);
-    }
-    RECT outer = {0, 0, Dpi_Scale(width), Dpi_Scale(height)};
-    AdjustWindowRect(&outer, style, FALSE);
-    int32_t outerWidth = 0;
-    int32_t outerHeight = 0;
-    PlaceWindow(flags, parent, outer.right - outer.left, outer.bottom - outer.top, &x, &y, &outerWidth,
-                &outerHeight);
-
+    // 96-DPI units become pixels at the window's DPI. It is taken to be the display's; a window that
+    // Windows puts on a monitor of another scale (per-monitor awareness) is placed and sized again at
+    // that monitor's DPI, once, so that a window on the edge of two monitors cannot swing between them.
     record->backColor = -1;
-    HWND hwnd = CreateWindowExA(0, className, title, style, x, y, outerWidth, outerHeight, parent, nullptr,
-                                instance, nullptr);
-    if (hwnd == nullptr) {
-        UnregisterClassA(className, instance);
-        ObjTable_Discard(g_windows, id);
-        return 0;
+    record->width = width;
+    record->height = height;
+    HWND hwnd = nullptr;
+    for (int32_t dpi = Dpi_Get(), pass = 0; pass < 2; ++pass) {
+        record->dpi = dpi;
+        // IGNORE_VALUE still asks for the platform's position.
+        int32_t left = x == IGNORE_VALUE ? x : Dpi_ScaleAt(x, dpi);
+        int32_t top = y == IGNORE_VALUE ? y : Dpi_ScaleAt(y, dpi);
+        const SIZE outer = OuterSizeAt(width, height, style, 0, dpi);
+        int32_t outerWidth = 0;
+        int32_t outerHeight = 0;
+        PlaceWindow(flags, parent, outer.cx, outer.cy, &left, &top, &outerWidth, &outerHeight);
+        if (hwnd == nullptr) {
+            hwnd = CreateWindowExA(0, className, title, style, left, top, outerWidth, outerHeight, parent,
+                                   nullptr, instance, nullptr);
+            if (hwnd == nullptr) {
+                UnregisterClassA(className, instance);
+                ObjTable_Discard(g_windows, id);
+                return 0;
+            }
+        } else {
+            // A position the platform chose stays where it is.
+            SetWindowPos(hwnd, nullptr, left, top, outerWidth, outerHeight,
+                         SWP_NOZORDER | SWP_NOACTIVATE | (left == CW_USEDEFAULT ? SWP_NOMOVE : 0));
+        }
+        const int32_t own = Dpi_OfWindow(hwnd);
+        if (own == dpi) {
+            break;
+        }
+        dpi = own;
     }
     record->hwnd = hwnd;
     SetPropA(hwnd, WIN_PROP_ID, reinterpret_cast<HANDLE>(id + 1));
@@ -302,27 +322,30 @@ int32_t Win_Resize(ObjId number, int32_t x, int32_t y, int32_t width, int32_t he
         return 0;
     }
     HWND hwnd = record->hwnd;
-    // Given values are 96-DPI units; kept ones stay the pixels read, so nothing drifts.
+    // Given values are 96-DPI units at the window's DPI; kept ones stay the pixels read, so nothing drifts.
+    const int32_t dpi = record->dpi;
     RECT outer = {};
     if (x == IGNORE_VALUE || y == IGNORE_VALUE) {
         GetWindowRect(hwnd, &outer);
     }
-    x = x == IGNORE_VALUE ? outer.left : Dpi_Scale(x);
-    y = y == IGNORE_VALUE ? outer.top : Dpi_Scale(y);
+    x = x == IGNORE_VALUE ? outer.left : Dpi_ScaleAt(x, dpi);
+    y = y == IGNORE_VALUE ? outer.top : Dpi_ScaleAt(y, dpi);
     RECT rc = {};
     if (width == IGNORE_VALUE || height == IGNORE_VALUE) {
         GetClientRect(hwnd, &rc);
     }
     if (width != IGNORE_VALUE) {
-        rc.right = Dpi_Scale(width);
+        rc.right = Dpi_ScaleAt(width, dpi);
+        record->width = width;
     }
     if (height != IGNORE_VALUE) {
-        rc.bottom = Dpi_Scale(height);
+        rc.bottom = Dpi_ScaleAt(height, dpi);
+        record->height = height;
     }
     // A kept height keeps the menu bar's room; a given height includes the menu bar.
     const BOOL menu = height == IGNORE_VALUE && GetMenu(hwnd) != nullptr;
-    AdjustWindowRectEx(&rc, static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_STYLE)), menu,
-                       static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_EXSTYLE)));
+    Dpi_AdjustRect(&rc, static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_STYLE)), menu,
+                   static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_EXSTYLE)), dpi);
     SetWindowPos(hwnd, nullptr, x, y, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER | SWP_NOACTIVATE);
     return 1;
 }
@@ -411,6 +434,20 @@ ObjId Win_NumberOf(HWND hwnd) {
         }
     }
     return -1;
+}
+
+// The record's DPI for a toolkit window (or a control on one), the display's otherwise.
+int32_t Win_DpiOf(HWND hwnd) {
+    const ObjId number = Win_NumberOf(hwnd);
+    const WindowRecord* record = number != -1 ? Win_Record(number) : nullptr;
+    return record != nullptr ? record->dpi : Dpi_Get();
+}
+
+// The client size in units, scaled and framed at the DPI, with the window's own styles.
+SIZE Win_OuterSize(const WindowRecord* record, int32_t dpi) {
+    return OuterSizeAt(record->width, record->height,
+                       static_cast<DWORD>(GetWindowLongPtrA(record->hwnd, GWL_STYLE)),
+                       static_cast<DWORD>(GetWindowLongPtrA(record->hwnd, GWL_EXSTYLE)), dpi);
 }
 
 // "WindowClass_" and the number in signed decimal (pointer-sized for OBJ_ANY identifiers).

@@ -38,6 +38,9 @@ struct WindowRecord {
     HACCEL accelTable;  // built from `accels`; owned by the record
     int32_t backColor;  // 0x00BBGGRR, or -1 for the class background
     HBRUSH backBrush;   // solid brush of backColor, or null
+    int32_t dpi;        // the window's own DPI, in which its units become pixels
+    int32_t width;      // client size in 96-DPI units, the menu bar included: laid out
+    int32_t height;     // again from these at every change of the DPI
 };
 
 // ---- Public operations ----
@@ -98,6 +101,12 @@ ObjId Win_NumberOf(HWND hwnd);
 
 // Number from hwnd's own KX_WindowID property only; -1 when it has none.
 ObjId Win_OwnNumber(HWND hwnd);
+
+// DPI of the toolkit window that hwnd is or lies in; the display's DPI for any other window.
+int32_t Win_DpiOf(HWND hwnd);
+
+// Outer size of the window's client size in units at the DPI (with the frame of that DPI).
+SIZE Win_OuterSize(const WindowRecord* record, int32_t dpi);
 
 // Formats the class name of a window number into buf (at least 32 bytes).
 void Win_ClassName(ObjId number, char* buf, size_t size);

@@ -4,12 +4,33 @@
 #include "window/winproc.h"
 
 #include "controls/control.h"
+#include "shell/menus.h"
 #include "window/events.h"
 #include "window/focus.h"
 #include "window/sizing.h"
 #include "window/window.h"
 
+// Declared by the SDK only for Windows 10 (WINVER 0x0605), which the program does not require.
+#ifndef WM_GETDPISCALEDSIZE
+#define WM_GETDPISCALEDSIZE 0x02E4
+#endif
+
 namespace {
+
+// A new DPI for the window (WM_DPICHANGED): its outer size at the DPI in the suggested place, then every
+// control from its units with the DPI's font and pictures, and the pictures of its menu bar; the
+// controls are drawn once, when all are in place.
+void ChangeDpi(ObjId number, WindowRecord* record, HWND hwnd, int32_t dpi, const RECT* suggested) {
+    const SIZE outer = Win_OuterSize(record, dpi);
+    // Kept before the window moves, so that what the move sends is measured at the new DPI.
+    record->dpi = dpi;
+    SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, outer.cx, outer.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    Win_SetRedraw(number, 0);
+    Ctl_Rescale(hwnd, dpi);
+    Menu_FitBitmaps(GetMenu(hwnd), dpi);
+    Win_SetRedraw(number, 1);
+}
 
 // Passes a system colour change on to every descendant window.
 BOOL CALLBACK SendSysColorChange(HWND child, LPARAM) {
@@ -157,6 +178,25 @@ LRESULT Win_Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
                 EnumChildWindows(hwnd, SendSysColorChange, 0);
             }
             return NOT_HANDLED;
+
+        case WM_GETDPISCALEDSIZE:
+            // Asked before WM_DPICHANGED (Windows 10 1703), so that the suggested rectangle already has
+            // the size the window will take: its frame does not grow in proportion with its client.
+            if (record == nullptr) {
+                return NOT_HANDLED;
+            }
+            *reinterpret_cast<SIZE*>(lParam) = Win_OuterSize(record, LOWORD(wParam));
+            return TRUE;
+
+        case WM_DPICHANGED:
+            // Sent to a per-monitor aware window that moved to a monitor of another scale, or whose
+            // monitor's scale changed. The DPI is taken from the message, not read back from the system
+            // (Wine, which never sends it, would answer the old one to a test that does).
+            if (record == nullptr) {
+                return NOT_HANDLED;
+            }
+            ChangeDpi(number, record, hwnd, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+            return 0;
 
         case MSG_TRAY_NOTIFY:
             // The shell sends this from inside its own call; answer at once and report later.

@@ -57,6 +57,34 @@ constexpr AppControl kFixedControls[] = {kIntroFrame, kIntroImage, kTaskFrame,
 
 namespace apptest {
 
+// The main window's controls at their places in 96-DPI units, with their texts (the task list apart).
+struct ControlPlace {
+    int number;
+    int x, y, width, height; // width/height 0: an image control that takes its image's size
+    const char* text;
+};
+
+constexpr ControlPlace kLayout[] = {
+    {kIntroFrame, 10, 10, 480, 60, "Einleitung"},
+    {kIntroImage, 20, 30, 0, 0, ""},
+    {kIntroText, 60, 30, 420, 30,
+     "Mit diesem Programm können Sie eine Aufgabe auswählen, wie Sie Ihren Computer herunterfahren möchten."},
+    {kTaskFrame, 10, 80, 480, 130, "Vorgang"},
+    {kTaskImage, 20, 100, 0, 0, ""},
+    {kStep1Text, 60, 100, 420, 20, "1. Wählen Sie in der Liste eine Aufgabe aus, die Sie ausführen möchten."},
+    {kStep2Text, 60, 150, 420, 30,
+     "2. Geben Sie in der Eingabe die Zeit in Sekunden ein, wann dieser Vorgang durchgeführt werden soll."},
+    {kTimeField, 110, 180, 100, 20, ""},
+    {kTaskCaption, 60, 120, 50, 20, "Aufgabe:"},
+    {kTimeCaption, 60, 180, 50, 20, "Zeit:"},
+    {kStartButton, 280, 300, 100, 20, "Starten"},
+    {kCancelButton, 390, 300, 100, 20, "Abbrechen"},
+    {kWarnFrame, 10, 220, 480, 70, "Warnmeldung"},
+    {kWarnImage, 20, 240, 0, 0, ""},
+    {kBannerBox, 60, 240, 200, 20, "Jede Minute eine Warnung anzeigen"},
+    {kToneBox, 60, 260, 200, 20, "Warnton ausgeben"},
+};
+
 // The program folder (where Nachtriegel.exe, fake_tool.exe and the image folders are), temporary
 // folders, reading files and waiting: the helpers of all test programs.
 using testsupport::BinDir;

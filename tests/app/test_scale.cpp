@@ -1,7 +1,8 @@
 // The program at the display scale of its run (100 % in the ordinary test prefix, 125, 150 and
 // 200 % in prefixes of their own): every text fits its control in the controls' own font, the
-// pictures come at their scaled size and are the images drawn for that size, and the rounding of
-// 96-DPI units to pixels covers the display and comes back unchanged.
+// pictures come at their scaled size and are the images drawn for that size, the rounding of
+// 96-DPI units to pixels covers the display and comes back unchanged, and a window that Windows
+// moves to a monitor of another scale is laid out as one opened there.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -18,6 +19,7 @@
 #include "controls/images.h"
 #include "controls/kinds.h"
 #include "shell/desktop.h"
+#include "shell/menus.h"
 #include "window/dpi.h"
 #include "window/window.h"
 
@@ -69,6 +71,79 @@ std::vector<BYTE> IconPixels(HANDLE icon, int width, int height) {
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
     return rows == height ? pixels : std::vector<BYTE>();
+}
+
+// The main window's layout and its task list, made by the toolkit in this process: image controls
+// show image 11. Controls first, first + 1 ... in the calling thread's target window.
+constexpr apptest::ControlPlace kTaskListPlace = {kTaskList, 110, 120, 300, 300, nullptr};
+constexpr int kProbeCount = static_cast<int>(std::size(apptest::kLayout)) + 1;
+const apptest::ControlPlace& ProbePlace(int i) {
+    return i < kProbeCount - 1 ? apptest::kLayout[i] : kTaskListPlace;
+}
+void MakeProbe(int n, const apptest::ControlPlace& c) {
+    switch (c.number) {
+        case kIntroFrame:
+        case kTaskFrame:
+        case kWarnFrame:
+            Ctl_Frame(n, c.x, c.y, c.width, c.height, c.text, 0);
+            break;
+        case kIntroImage:
+        case kTaskImage:
+        case kWarnImage:
+            Ctl_Image(n, c.x, c.y, 0, 0, Img_Handle(11), 0);
+            break;
+        case kTaskList:
+            Ctl_Combo(n, c.x, c.y, c.width, c.height, 0);
+            break;
+        case kTimeField:
+            Ctl_Edit(n, c.x, c.y, c.width, c.height, c.text, 0);
+            break;
+        case kStartButton:
+        case kCancelButton:
+            Ctl_Button(n, c.x, c.y, c.width, c.height, c.text, 0);
+            break;
+        case kBannerBox:
+        case kToneBox:
+            Ctl_Check(n, c.x, c.y, c.width, c.height, c.text, 0);
+            break;
+        default:
+            Ctl_Text(n, c.x, c.y, c.width, c.height, c.text, 0);
+    }
+}
+
+// Place and size in the parent's client area (a drop-down list's height is its field's, which its
+// font sets) and font height of each control of the probe, five values each; controls missing are
+// made first.
+std::vector<long> ProbeGeometry(int first) {
+    std::vector<long> values;
+    for (int i = 0; i < kProbeCount; ++i) {
+        if (Ctl_Record(first + i) == nullptr) {
+            MakeProbe(first + i, ProbePlace(i));
+        }
+        HWND control = Ctl_Record(first + i)->hwnd;
+        RECT box{};
+        GetWindowRect(control, &box);
+        MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&box), 2);
+        LOGFONTA font{};
+        GetObjectA(reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+        values.insert(values.end(),
+                      {box.left, box.top, box.right - box.left, box.bottom - box.top, font.lfHeight});
+    }
+    return values;
+}
+
+// Width and height of a rectangle, and of a menu item's check-mark bitmap.
+std::pair<long, long> SizeOf(const RECT& r) {
+    return {r.right - r.left, r.bottom - r.top};
+}
+std::pair<long, long> ItemBitmapSize(HMENU menu, UINT item) {
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_CHECKMARKS;
+    BITMAP bm{};
+    GetMenuItemInfoA(menu, item, FALSE, &info);
+    GetObjectA(info.hbmpChecked, sizeof bm, &bm);
+    return {bm.bmWidth, bm.bmHeight};
 }
 
 } // namespace
@@ -208,22 +283,104 @@ TEST(DisplayScale, test_units_round_to_pixels_and_back_without_drift_and_cover_t
     EXPECT_LT(Dpi_Scale(Desk_Width(0) - 1), screen);
 }
 
-// The controls' font is measured against its 100 % size, which must be the same whichever way the
-// platform rounded the 8 pt GUI font: Windows makes it -MulDiv(8, dpi, 72), Wine scales the 96-DPI -11.
+// The controls' font is measured against its 100 % height, 11 pixels, whatever height the platform gave
+// its 8 pt GUI font (Windows -MulDiv(8, dpi, 72): 13 at 120 DPI; Wine 14). Measured against 10 pixels
+// (Windows' 13 unscaled), the check would take a font one size too small: never more than one pixel below
+// the 100 % height scaled, never above Windows' own 8 pt.
 TEST(DisplayScale, test_gui_font_has_its_100_percent_size_at_every_scale) {
-    const struct {
-        int dpi;
-        int windows; // pixels, as Windows makes DEFAULT_GUI_FONT
-        int wine;
-    } scales[] = {{96, 11, 11}, {120, 13, 14}, {144, 16, 17}, {168, 19, 19}, {192, 21, 22}};
-    for (const auto& scale : scales) {
-        EXPECT_EQ(Dpi_FontBaseHeight(scale.windows, scale.dpi), 11)
-            << "Windows' " << scale.windows << " pixels at " << scale.dpi << " DPI";
-        EXPECT_EQ(Dpi_FontBaseHeight(scale.wine, scale.dpi), 11)
-            << "Wine's " << scale.wine << " pixels at " << scale.dpi << " DPI";
+    TestToolkit_Init();
+    for (int dpi : {96, 120, 144, 168, 192}) {
+        LOGFONTA face = {};
+        ASSERT_NE(GetObjectA(Ctl_Font(dpi), sizeof face, &face), 0) << dpi << " DPI";
+        const LONG height = face.lfHeight < 0 ? -face.lfHeight : face.lfHeight;
+        EXPECT_GE(height, MulDiv(11, dpi, 96) - 1) << dpi << " DPI: a font smaller than the 100 % one scaled";
+        EXPECT_LE(height, std::max(11, MulDiv(8, dpi, 72))) << dpi << " DPI: larger than Windows' 8 pt";
     }
-    // Other point sizes keep theirs: 9 pt is 12 pixels at 100 %, 10 pt 13.
-    EXPECT_EQ(Dpi_FontBaseHeight(15, 120), 12);
-    EXPECT_EQ(Dpi_FontBaseHeight(20, 144), 13);
-    EXPECT_EQ(Dpi_FontBaseHeight(0, 120), 0);
+}
+
+TEST(DisplayScale, test_a_dpi_change_lays_the_window_out_as_if_opened_at_that_scale) {
+    // Windows sends WM_DPICHANGED to the window's thread; Wine never does, so the test sends it.
+    TestToolkit_Init();
+    Img_Init();
+    ASSERT_NE(Img_Load(11, (apptest::BinDir() + "\\Symbole\\Einleitung.ico").c_str(), 0), 0);
+    ASSERT_NE(Img_Load(12, (apptest::BinDir() + "\\Bilder\\Beenden.bmp").c_str(), 0), 0);
+    ASSERT_NE(Win_Open(kProbeWindow, 0, 0, 500, 350, "probe", 0xCA0000 | WIN_INVISIBLE), 0);
+    HWND window = Win_Handle(kProbeWindow);
+    Ctl_BeginList(window);
+    // A bar and a pop-up menu sharing a picture, as the program's "Beenden" items do.
+    HBITMAP picture = static_cast<HBITMAP>(Img_Handle(12));
+    ASSERT_NE(Menu_Create(21, window), 0);
+    Menu_Title("Programm");
+    Menu_Item(2, "Beenden\tEsc");
+    ASSERT_NE(Menu_CreatePopup(22), 0);
+    Menu_Item(6, "Beenden");
+    SetMenuItemBitmaps(Menu_Handle(21), 2, MF_BYCOMMAND, picture, picture);
+    SetMenuItemBitmaps(Menu_Handle(22), 6, MF_BYCOMMAND, picture, picture);
+
+    const int own = Dpi_Get();
+    const std::vector<long> opened = ProbeGeometry(1);
+    const apptest::WindowInfo before = apptest::Inspect(window);
+    auto adjust =
+        reinterpret_cast<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>(reinterpret_cast<void (*)(void)>(
+            GetProcAddress(GetModuleHandleA("user32.dll"), "AdjustWindowRectExForDpi")));
+    ASSERT_NE(adjust, nullptr);
+    for (int dpi : {144, 120, 96, own, 144, 120, 96, own}) {
+        SIZE asked{};
+        EXPECT_TRUE(SendMessageA(window, 0x02E4 /* WM_GETDPISCALEDSIZE */, MAKEWPARAM(dpi, dpi),
+                                 reinterpret_cast<LPARAM>(&asked)));
+        RECT suggested = {dpi, 2 * dpi, dpi + asked.cx, 2 * dpi + asked.cy};
+        SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        // As opened at this scale: the frame at the DPI around 500 x 350 scaled, the menu bar within.
+        RECT frame = {0, 0, Dpi_ScaleAt(500, dpi), Dpi_ScaleAt(350, dpi)};
+        adjust(&frame, 0xCA0000, FALSE, static_cast<DWORD>(GetWindowLongPtrA(window, GWL_EXSTYLE)), dpi);
+        const apptest::WindowInfo now = apptest::Inspect(window);
+        EXPECT_EQ(SizeOf(now.outer), SizeOf(frame)) << dpi << " DPI: window size";
+        EXPECT_EQ(SizeOf(suggested), SizeOf(frame)) << dpi << " DPI: size answered beforehand";
+        EXPECT_EQ(now.outer.left, suggested.left) << dpi << " DPI: not at the suggested place";
+        EXPECT_EQ(now.outer.top, suggested.top) << dpi << " DPI: not at the suggested place";
+
+        // The moved controls equal controls made in the window now, and their units at the DPI.
+        const std::vector<long> moved = ProbeGeometry(1);
+        EXPECT_EQ(moved, ProbeGeometry(31)) << dpi << " DPI: moved controls differ from new ones";
+        for (int i = 0; i < kProbeCount; ++i) {
+            DestroyWindow(Ctl_Record(31 + i)->hwnd);
+            const apptest::ControlPlace& c = ProbePlace(i);
+            const long* got = &moved[5 * i];
+            // An image its picture's 32 units; a drop-down list's field as high as its font makes it.
+            const int width = c.width != 0 ? c.width : 32, height = c.height != 0 ? c.height : 32;
+            EXPECT_EQ(
+                std::vector<long>(got, got + 4),
+                (std::vector<long>{Dpi_ScaleAt(c.x, dpi), Dpi_ScaleAt(c.y, dpi), Dpi_ScaleAt(width, dpi),
+                                   c.text != nullptr ? Dpi_ScaleAt(height, dpi) : got[3]}))
+                << dpi << " DPI, control " << i + 1;
+            // The texts still fit, a check box's beside its box (13 pixels and a gap at 100 %).
+            const bool check = c.number == kBannerBox || c.number == kToneBox;
+            RECT box = {0, 0, Dpi_ScaleAt(c.width - (check ? 16 : 0), dpi), 0}, need = box;
+            HDC dc = GetDC(nullptr);
+            SelectObject(dc,
+                         reinterpret_cast<HFONT>(SendMessageA(Ctl_Record(1 + i)->hwnd, WM_GETFONT, 0, 0)));
+            DrawTextA(dc, c.text != nullptr ? c.text : "", -1, &need,
+                      DT_CALCRECT | (check ? DT_SINGLELINE : DT_WORDBREAK));
+            ReleaseDC(nullptr, dc);
+            EXPECT_TRUE(c.width == 0 ||
+                        (need.right <= box.right && need.bottom <= Dpi_ScaleAt(c.height, dpi)))
+                << dpi << " DPI: text of control " << i + 1 << " needs " << need.right << " x "
+                << need.bottom;
+        }
+        // The bar's picture follows the window; the pop-up menu's stays at the display's scale.
+        EXPECT_EQ(ItemBitmapSize(Menu_Handle(21), 2),
+                  SizeOf({0, 0, Dpi_ScaleAt(13, dpi), Dpi_ScaleAt(13, dpi)}));
+        EXPECT_EQ(ItemBitmapSize(Menu_Handle(22), 6),
+                  SizeOf({0, 0, Dpi_ScaleAt(13, own), Dpi_ScaleAt(13, own)}));
+        if (dpi == own) {
+            // Back at the scale it was opened at: exactly as it was, nothing grown or shrunk by rounding.
+            EXPECT_EQ(moved, opened);
+            EXPECT_EQ(SizeOf(now.client), SizeOf(before.client));
+            EXPECT_EQ(SizeOf(now.outer), SizeOf(before.outer));
+        }
+    }
+    Win_Close(kProbeWindow);
+    Menu_Free(22);
+    Img_Free(11);
+    Img_Free(12);
 }

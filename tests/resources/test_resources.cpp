@@ -69,8 +69,12 @@ void ExpectProgramResources(HMODULE module, const char* what) {
     ASSERT_FALSE(manifest.empty()) << what << ": no manifest 1";
     EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\""), std::string::npos) << what;
     EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos) << what;
-    // The program scales itself, so Windows must not stretch it; Windows 7 up to 10 and 11 (one id).
+    // The program scales itself, so Windows must not stretch it: per monitor from Windows 10 1703, at the
+    // system's scale before (1607 reads only dpiAwareness, 7 to 8.1 only dpiAware); Windows 7 up to 10 and
+    // 11 (one id).
     EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos) << what << ": not DPI-aware";
+    EXPECT_NE(manifest.find("2016/WindowsSettings\">PerMonitorV2, System</dpiAwareness>"), std::string::npos)
+        << what << ": not per-monitor aware with the system's scale as the fallback";
     EXPECT_NE(manifest.find("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"), std::string::npos) << what;
     EXPECT_NE(manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos) << what;
     // The build strips the source's line breaks; one between two attributes must leave a blank, else
