@@ -442,7 +442,7 @@ bool Program::Launch(const std::string& arguments, const Layout& layout) {
         DWORD length = GetEnvironmentVariableA("WINEDEBUG", value, sizeof value);
         return length < sizeof value ? std::string(value, length) : std::string();
     }();
-    SetEnvironmentVariableA("WINEDEBUG", watchState_         ? "-all,+pid,warn+ntdll"
+    SetEnvironmentVariableA("WINEDEBUG", watchState_ ? "-all,+pid,warn+ntdll,fixme+explorerframe,fixme+msg"
                                          : inherited.empty() ? nullptr
                                                              : inherited.c_str());
     std::string commandLine = "\"" + exe_ + "\"";
@@ -470,6 +470,18 @@ void Program::WatchExecutionState() {
 
 bool Program::ExecutionStates(std::vector<DWORD>* states, std::string* why) {
     states->clear();
+    std::vector<std::string> rests;
+    if (!WineLog("NtSetThreadExecutionState (0x", &rests, why)) {
+        return false;
+    }
+    for (const std::string& rest : rests) {
+        states->push_back(static_cast<DWORD>(std::strtoul(rest.c_str(), nullptr, 16)));
+    }
+    return true;
+}
+
+bool Program::WineLog(const std::string& call, std::vector<std::string>* rests, std::string* why) {
+    rests->clear();
     // A child's Wine log goes to the Unix error output it inherited, which is this program's: the file
     // that scripts/wine-run names.
     char logPath[MAX_PATH] = "";
@@ -483,7 +495,6 @@ bool Program::ExecutionStates(std::vector<DWORD>* states, std::string* why) {
     std::string log = ReadFile("Z:" + unixPath);
     char prefix[16];
     std::snprintf(prefix, sizeof prefix, "%04lx:", static_cast<unsigned long>(pi_.dwProcessId));
-    const std::string call = "NtSetThreadExecutionState (0x";
     size_t start = 0;
     while (start < log.size()) {
         size_t end = log.find('\n', start);
@@ -493,7 +504,7 @@ bool Program::ExecutionStates(std::vector<DWORD>* states, std::string* why) {
         std::string line = log.substr(start, end - start);
         size_t at = line.find(call);
         if (line.compare(0, std::strlen(prefix), prefix) == 0 && at != std::string::npos) {
-            states->push_back(static_cast<DWORD>(std::strtoul(line.c_str() + at + call.size(), nullptr, 16)));
+            rests->push_back(line.substr(at + call.size()));
         }
         start = end + 1;
     }

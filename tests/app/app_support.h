@@ -177,12 +177,15 @@ class Program {
     std::vector<HWND> NewTrayIcons();
     HWND TrayIcon();
 
-    // Before Launch/Start: the program logs its execution-state requests to Wine's debug output, which
-    // reaches this test program's own output file (scripts/wine-run names it in NACHTRIEGEL_WINE_LOG).
+    // Before Launch/Start: the program logs its execution-state requests, its taskbar calls and its message
+    // filter changes to Wine's debug output, which reaches this test program's own output file
+    // (scripts/wine-run names it in NACHTRIEGEL_WINE_LOG).
     void WatchExecutionState();
     // The states the program asked for (ES_* flags), oldest first. False (with the reason) when this test
     // program has no output file to read them back from.
     bool ExecutionStates(std::vector<DWORD>* states, std::string* why);
+    // The same for any call: what follows `call` on each of the program's log lines that hold it.
+    bool WineLog(const std::string& call, std::vector<std::string>* rests, std::string* why);
 
     // Running state.
     bool Running();
