@@ -9,6 +9,8 @@
 #include "app/tasks.h"
 #include "core/threads.h"
 #include "shell/power.h"
+#include "shell/taskbar.h"
+#include "window/window.h"
 
 namespace {
 
@@ -38,6 +40,8 @@ DWORD WINAPI Countdown(LPVOID ignored) {
         if (limit < step) {
             break;
         }
+        // The share already passed, for the taskbar button; the main thread owns the taskbar object.
+        PostMessageA(Win_Handle(MAIN_WINDOW), MSG_APP_STEP, static_cast<WPARAM>(step), limit);
         Sleep_Ms(kStepMs);
         if (step % kStepsPerWarning == 0) {
             Thread_Start(ShowWarning, step);
@@ -63,5 +67,11 @@ void Countdown_Cancel() {
     // The stopped thread's request has ended with it; where the system keeps one request per process,
     // it ends only here.
     Power_LetGo();
+    // A step posted before the thread stopped would show the progress again after the clear.
+    HWND main = Win_Handle(MAIN_WINDOW);
+    MSG stale;
+    while (PeekMessageA(&stale, main, MSG_APP_STEP, MSG_APP_STEP, PM_REMOVE)) {
+    }
+    Taskbar_SetProgress(main, 0, 0);
     MainWindow_SetRunning(false);
 }

@@ -20,6 +20,7 @@
 #include "shell/launcher.h"
 #include "shell/menus.h"
 #include "shell/msgbox.h"
+#include "shell/taskbar.h"
 #include "shell/tray.h"
 #include "window/window.h"
 
@@ -47,7 +48,16 @@ LRESULT CALLBACK MainWindowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         }
         return 0;
     }
+    // Sent whenever the window's taskbar button appears, also after the window was hidden and shown.
+    if (message == g_app.taskbarButtonCreated && message != 0) {
+        Taskbar_Attach(hwnd);
+        return 0;
+    }
     switch (message) {
+        case MSG_APP_STEP:
+            // The countdown thread only posts its step: the taskbar object is this thread's.
+            Taskbar_SetProgress(hwnd, static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam) + 1);
+            return 0;
         case MSG_APP_END:
             ProgramEnd();
         default:
@@ -62,6 +72,10 @@ void HookMainWindow() {
     // The shell runs at medium integrity: run as administrator, the window gets its broadcast only
     // through the message filter.
     Win_AllowMessage(MAIN_WINDOW, g_app.taskbarCreated);
+    // Calls to the taskbar button are lost until the shell announces it. Run as administrator, the window
+    // would not receive the announcement without the filter's permission.
+    g_app.taskbarButtonCreated = RegisterWindowMessageA("TaskbarButtonCreated");
+    Win_AllowMessage(MAIN_WINDOW, g_app.taskbarButtonCreated);
     HWND window = Win_Handle(MAIN_WINDOW);
     g_app.mainWindowProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MainWindowHook)));

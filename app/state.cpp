@@ -8,6 +8,7 @@
 #include "core/strings.h"
 #include "core/threads.h"
 #include "shell/desktop.h"
+#include "shell/taskbar.h"
 #include "shell/tray.h"
 #include "window/window.h"
 
@@ -37,6 +38,7 @@ constexpr DWORD kStopThreadsMs = 5000;
     // the releases, and a banner thread must not paint its text from tables that are being freed.
     const bool alone = Thread_StopAll(kStopThreadsMs);
     Tray_ReleaseAll();
+    Taskbar_Release();
     Img_FreeAll();
     Win_End();
     Desk_Release();

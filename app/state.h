@@ -14,6 +14,8 @@ constexpr UINT APP_EXIT_NO_WINDOW = 1;
 
 // Private message to window 0: another thread asks the main thread to end the program.
 constexpr UINT MSG_APP_END = WM_APP + 0x2E1;
+// Private message to window 0: the countdown has begun step wParam of the time field's value lParam plus one.
+constexpr UINT MSG_APP_STEP = WM_APP + 0x2E2;
 
 // The one process-wide record of the application, all zero before start-up.
 struct AppState {
@@ -29,6 +31,7 @@ struct AppState {
     int32_t hasTrayIcon;          // 1 once the tray icon is shown: only then may the window hide
     char* trayTip;                // the tray icon's tip, kept to show the icon again
     UINT taskbarCreated;          // the shell's registered "TaskbarCreated" message, or 0
+    UINT taskbarButtonCreated;    // the shell's registered "TaskbarButtonCreated" message, or 0
 };
 
 extern AppState g_app;

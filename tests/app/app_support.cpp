@@ -447,7 +447,7 @@ bool Program::Launch(const std::string& arguments, const Layout& layout) {
         DWORD length = GetEnvironmentVariableA("WINEDEBUG", value, sizeof value);
         return length < sizeof value ? std::string(value, length) : std::string();
     }();
-    SetEnvironmentVariableA("WINEDEBUG", watchState_         ? "-all,+pid,warn+ntdll,fixme+msg"
+    SetEnvironmentVariableA("WINEDEBUG", watchState_ ? "-all,+pid,warn+ntdll,fixme+explorerframe,fixme+msg"
                                          : inherited.empty() ? nullptr
                                                              : inherited.c_str());
     std::string commandLine = "\"" + exe_ + "\"";

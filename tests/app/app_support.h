@@ -206,9 +206,9 @@ class Program {
     std::vector<HWND> NewTrayIcons();
     HWND TrayIcon();
 
-    // Before Launch/Start: the program logs its execution-state requests and its message-filter changes
-    // to Wine's debug output, which reaches this test program's own output file (scripts/wine-run names it
-    // in NACHTRIEGEL_WINE_LOG).
+    // Before Launch/Start: the program logs its execution-state requests, its taskbar calls and its
+    // message-filter changes to Wine's debug output, which reaches this test program's own output file
+    // (scripts/wine-run names it in NACHTRIEGEL_WINE_LOG).
     void WatchWineLog();
     // The program's log lines that hold call, each from the end of call on, oldest first. False (with the
     // reason) when this test program has no output file to read them back from.

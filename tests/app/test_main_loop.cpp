@@ -116,6 +116,42 @@ TEST(MainLoop, test_cancel_then_start_counts_afresh) {
         << "the countdown let go before its tool had started";
 }
 
+// Wine's taskbar object logs the first call of each kind, and Wine never announces the button: the test does.
+TEST(MainLoop, test_countdown_shows_on_the_real_taskbar_object_once_the_button_is_announced) {
+    REQUIRE_RECORDER();
+    Program program;
+    program.WatchWineLog();
+    ASSERT_TRUE(program.Start("end 99"));
+    const UINT buttonCreated = RegisterWindowMessageA("TaskbarButtonCreated");
+    std::vector<std::string> values, states, filters;
+    std::string why;
+    Sleep(1200);
+    ASSERT_TRUE(program.WineLog("SetProgressValue ", &values, &why)) << why;
+    EXPECT_TRUE(values.empty()) << "expected no call before the button was announced";
+    SendMessageA(program.Main(), buttonCreated, 0, 0);
+    ASSERT_TRUE(program.Click(kCancelButton));
+    ASSERT_TRUE(apptest::WaitFor([&] { return IdleSet(program); }, 2000));
+    program.WineLog("SetProgressValue ", &values, &why);
+    program.WineLog("SetProgressState ", &states, &why);
+    program.WineLog("ChangeWindowMessageFilterEx ", &filters, &why);
+    // Wine prints handles and messages in hexadecimal.
+    const auto main = reinterpret_cast<uintptr_t>(program.Main());
+    auto hex = [](const std::string& text, size_t at) {
+        return at == std::string::npos ? 0 : std::strtoull(text.c_str() + at, nullptr, 16);
+    };
+    ASSERT_EQ(values.size(), 1u) << "expected one first value call";
+    EXPECT_EQ(hex(values[0], values[0].find("hwnd ") + 5), main) << "expected window 0, got " << values[0];
+    EXPECT_NE(values[0].find("ullTotal 64 "), std::string::npos)
+        << "expected 99 + 1 steps, got " << values[0];
+    ASSERT_EQ(states.size(), 1u) << "expected Abbrechen to clear the button";
+    EXPECT_NE(states[0].find("flags 0"), std::string::npos) << "expected no progress, got " << states[0];
+    EXPECT_TRUE(std::any_of(filters.begin(), filters.end(), [&](const std::string& f) {
+        return hex(f, 0) == main && hex(f, f.find(' ')) == buttonCreated;
+    })) << "expected the button message let through window 0's filter";
+    program.ChooseMenu(kItemQuit);
+    EXPECT_EQ(program.WaitExit(5000), 0u);
+}
+
 TEST(MainLoop, test_every_way_out_ends_the_program_without_the_task) {
     REQUIRE_RECORDER();
     struct Way {

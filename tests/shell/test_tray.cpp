@@ -1,12 +1,15 @@
 // Tests of the tray icons: the requests handed to the shell (watched through a recording
 // stand-in that forwards to the real shell), replacement and removal, and the callback message
-// that comes back as EVENT_TRAY.
+// that comes back as EVENT_TRAY. And the other thing on the taskbar: the progress on a window's button.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "shell/msgbox.h"
 #include "shell/shell_support.h"
+#include "shell/taskbar.h"
 #include "shell/tray.h"
 #include "window/events.h"
 #include "window/window.h"
@@ -269,4 +272,23 @@ TEST_F(TrayTest, test_callback_message_becomes_event_tray) {
     DWORD start = GetTickCount();
     while (GetTickCount() - start < 500)
         EXPECT_NE(Win_WaitEvent(50), EVENT_TRAY);
+}
+
+TEST_F(TrayTest, test_taskbar_progress_is_shown_by_the_attached_thread_only) {
+    // Calls of another thread; first one without COM, where no taskbar object can be made.
+    auto elsewhere = [this] {
+        int32_t made = 0;
+        std::thread([&] { made = Taskbar_Attach(window_) + Taskbar_SetProgress(window_, 1, 4); }).join();
+        return made;
+    };
+    EXPECT_EQ(elsewhere(), 0) << "expected nothing shown and no failure without the object";
+    Msg_Init();
+    ASSERT_EQ(Taskbar_Attach(window_), 1) << "expected the real taskbar object";
+    EXPECT_EQ(Taskbar_SetProgress(window_, 1, 4), 1);
+    EXPECT_EQ(elsewhere(), 0) << "expected the object to be called on its own thread only";
+    ShowWindow(window_, SW_HIDE);
+    EXPECT_EQ(Taskbar_SetProgress(window_, 2, 4), 0) << "expected no call while the window has no button";
+    ShowWindow(window_, SW_SHOW);
+    Taskbar_Release();
+    EXPECT_EQ(Taskbar_SetProgress(window_, 3, 4), 0) << "expected no call after the release";
 }
