@@ -2,6 +2,7 @@
 // their effects, the version text and a start from another current directory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app_support.h"
@@ -90,7 +91,7 @@ TEST(Startup, test_no_parameters_opens_the_idle_main_window) {
 
 // Run as administrator, window 0 hears the shell's "TaskbarCreated" (sent at medium integrity) only
 // through its message filter. Wine has no integrity levels; it logs the call: window, message, action.
-TEST(Startup, test_main_window_lets_the_shells_restart_message_through_its_filter) {
+TEST(Startup, test_main_window_lets_the_shells_messages_through_its_filter) {
     REQUIRE_RECORDER();
     Program program;
     program.WatchWineLog();
@@ -98,15 +99,23 @@ TEST(Startup, test_main_window_lets_the_shells_restart_message_through_its_filte
     std::vector<std::string> calls;
     std::string why;
     ASSERT_TRUE(program.WineLog("ChangeWindowMessageFilterEx ", &calls, &why)) << why;
-    const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-    ASSERT_EQ(calls.size(), 1u) << "expected one filter change, got " << calls.size();
-    unsigned long long window = 0;
-    unsigned message = 0;
-    int action = -1;
-    ASSERT_EQ(std::sscanf(calls[0].c_str(), "%llx %x %d", &window, &message, &action), 3) << calls[0];
-    EXPECT_EQ(window, reinterpret_cast<uintptr_t>(program.Main())) << calls[0];
-    EXPECT_EQ(message, taskbarCreated) << calls[0];
-    EXPECT_EQ(action, MSGFLT_ALLOW) << calls[0];
+    // The shell's two registered messages: the taskbar's restart and a window's new taskbar button.
+    std::vector<UINT> expected = {RegisterWindowMessageA("TaskbarCreated"),
+                                  RegisterWindowMessageA("TaskbarButtonCreated")};
+    std::vector<UINT> allowed;
+    for (const std::string& call : calls) {
+        unsigned long long window = 0;
+        unsigned message = 0;
+        int action = -1;
+        ASSERT_EQ(std::sscanf(call.c_str(), "%llx %x %d", &window, &message, &action), 3) << call;
+        EXPECT_EQ(window, reinterpret_cast<uintptr_t>(program.Main())) << call;
+        EXPECT_EQ(action, MSGFLT_ALLOW) << call;
+        allowed.push_back(message);
+    }
+    std::sort(allowed.begin(), allowed.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(allowed, expected) << "expected each of the shell's two messages let through once, got "
+                                 << calls.size() << " filter changes";
     program.ChooseMenu(kItemQuit);
     EXPECT_EQ(program.WaitExit(5000), 0u);
 }
