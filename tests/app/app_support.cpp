@@ -573,6 +573,27 @@ HWND Program::FindTitled(const char* title) {
     return found.empty() ? nullptr : found.front();
 }
 
+std::string Program::CloseBox(const char* title) {
+    HWND box = nullptr;
+    if (!WaitFor([&] { return (box = FindTitled(title)) != nullptr; }, 5000)) {
+        return "<no box '" + std::string(title) + "'>";
+    }
+    std::string text = TextOf(GetDlgItem(box, 0xFFFF)); // the box's static message text
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    WaitFor([&] { return !IsWindow(box); }, 5000);
+    return text;
+}
+
+HWND Program::Focus() {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    HWND main = Main();
+    if (main == nullptr || !GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info)) {
+        return nullptr;
+    }
+    return info.hwndFocus;
+}
+
 HWND Program::Control(int number) {
     HWND main = Main();
     return main == nullptr ? nullptr : GetDlgItem(main, number);
@@ -679,6 +700,12 @@ void Program::ChooseMenu(int item) {
 
 void Program::TrayCallback(LPARAM mouseMessage) {
     PostMessageA(Main(), kTrayNotify, kTrayIconNumber, mouseMessage);
+}
+
+void Program::HoverTray(DWORD ms) {
+    for (double end = NowMs() + ms; NowMs() < end; Sleep(50)) {
+        TrayCallback(WM_MOUSEMOVE);
+    }
 }
 
 bool Program::Keys(const std::vector<WORD>& keys) {

@@ -153,6 +153,11 @@ class Program {
     std::vector<HWND> WindowsOfClass(const char* className);
     // Visible top-level window of this process with the title, or null (message boxes).
     HWND FindTitled(const char* title);
+    // Waits for the message box with the title, presses its OK and returns its message text
+    // ("<no box 'title'>" when none came).
+    std::string CloseBox(const char* title);
+    // The keyboard focus of the thread that owns the main window (GetGUIThreadInfo), or null.
+    HWND Focus();
 
     // Controls of window 0 by number.
     HWND Control(int number);
@@ -170,6 +175,7 @@ class Program {
     void Select(int index);                       // CB_SETCURSEL on the task list
     void ChooseMenu(int item);                    // WM_COMMAND for a menu item
     void TrayCallback(LPARAM mouseMessage);       // MSG_TRAY_NOTIFY for tray icon 1
+    void HoverTray(DWORD ms);                     // WM_MOUSEMOVE callbacks, as the mouse resting on it
     bool Keys(const std::vector<WORD>& keys);     // SendInput: press in order, release reversed
 
     // Tray icons that appeared since the start (gone again once the program has ended cleanly),
