@@ -19,6 +19,10 @@ constexpr char kAboutTitle[] = "Informationen";
 constexpr char kAboutBody[] =
     "Nachtriegel fährt den Computer nach einer einstellbaren Zeit herunter, startet ihn "
     "neu, versetzt ihn in den Ruhezustand, sperrt ihn oder meldet den Benutzer ab.";
+constexpr char kNoTimeTitle[] = "Zeit fehlt";
+constexpr char kNoTimeText[] =
+    "Bitte geben Sie unter „Zeit:“ die Wartezeit in Sekunden ein, zum Beispiel 600 für "
+    "zehn Minuten.";
 constexpr char kLiabilityTitle[] = "Haftung";
 constexpr char kLiabilityText[] =
     "Bei Soft- und Hardwareschäden, die diese Software verursacht hat, übernimmt "
@@ -83,6 +87,12 @@ void RunMenuItem(ObjId item) {
 void RunButton(ObjId control) {
     switch (control) {
         case CTL_START_BUTTON:
+            // Without a number the task would run after a second, closing programs by force.
+            if (!MainWindow_TimeGiven()) {
+                Msg_Box(kNoTimeTitle, kNoTimeText, kMessageOkOnly);
+                SetFocus(GetDlgItem(Win_Handle(MAIN_WINDOW), CTL_TIME_FIELD));
+                break;
+            }
             Countdown_Start();
             break;
         case CTL_CANCEL_BUTTON:

@@ -708,7 +708,7 @@ void Program::HoverTray(DWORD ms) {
     }
 }
 
-bool Program::Keys(const std::vector<WORD>& keys) {
+bool Program::SendInputs(const std::vector<INPUT>& inputs) {
     HWND main = Main();
     if (main == nullptr) {
         return false;
@@ -717,6 +717,24 @@ bool Program::Keys(const std::vector<WORD>& keys) {
     if (!WaitFor([main] { return GetForegroundWindow() == main; }, 2000)) {
         return false;
     }
+    return SendInput(static_cast<UINT>(inputs.size()), const_cast<INPUT*>(inputs.data()), sizeof(INPUT)) ==
+           inputs.size();
+}
+
+bool Program::MouseClick(int number) {
+    RECT rect{};
+    if (!GetWindowRect(Control(number), &rect) ||
+        !SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2)) {
+        return false;
+    }
+    std::vector<INPUT> inputs(2);
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return SendInputs(inputs);
+}
+
+bool Program::Keys(const std::vector<WORD>& keys) {
     std::vector<INPUT> inputs;
     for (WORD key : keys) {
         INPUT input{};
@@ -731,7 +749,7 @@ bool Program::Keys(const std::vector<WORD>& keys) {
         input.ki.dwFlags = KEYEVENTF_KEYUP;
         inputs.push_back(input);
     }
-    return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
+    return SendInputs(inputs);
 }
 
 std::vector<HWND> Program::NewTrayIcons() {

@@ -177,6 +177,9 @@ class Program {
     void TrayCallback(LPARAM mouseMessage);       // MSG_TRAY_NOTIFY for tray icon 1
     void HoverTray(DWORD ms);                     // WM_MOUSEMOVE callbacks, as the mouse resting on it
     bool Keys(const std::vector<WORD>& keys);     // SendInput: press in order, release reversed
+    // A real left click in the middle of the control, as a user's: unlike BM_CLICK it lets the focus
+    // change (and its event) be taken before the click.
+    bool MouseClick(int number);
 
     // Tray icons that appeared since the start (gone again once the program has ended cleanly),
     // and among them the one whose tip is the main window's title, or null.
@@ -207,6 +210,7 @@ class Program {
 
   private:
     void Stop();
+    bool SendInputs(const std::vector<INPUT>& inputs); // to the main window, brought to the front
 
     std::string folder_;
     std::string exe_;
