@@ -19,10 +19,32 @@ constexpr char kAboutTitle[] = "Informationen";
 constexpr char kAboutBody[] =
     "Nachtriegel fährt den Computer nach einer einstellbaren Zeit herunter, startet ihn "
     "neu, versetzt ihn in den Ruhezustand, sperrt ihn oder meldet den Benutzer ab.";
+constexpr char kNoTimeTitle[] = "Zeit fehlt";
+constexpr char kNoTimeText[] =
+    "Bitte geben Sie unter „Zeit:“ die Wartezeit in Sekunden ein, zum Beispiel 600 für "
+    "zehn Minuten.";
 constexpr char kLiabilityTitle[] = "Haftung";
 constexpr char kLiabilityText[] =
     "Bei Soft- und Hardwareschäden, die diese Software verursacht hat, übernimmt "
     "dieser Hersteller keine Haftung.";
+
+// The control of window 0 that last had the focus; hiding (or minimising) takes the focus away.
+HWND g_lastFocus = nullptr;
+
+// Shown as it is, a window hidden while minimised would only come back as a task-bar button, which the
+// next pass hides again: it is restored and brought to the front with its focus back.
+void ShowMainWindow() {
+    Win_Hide(MAIN_WINDOW, 0);
+    if (Win_GetState(MAIN_WINDOW) == WIN_STATE_MINIMIZED) {
+        Win_SetState(MAIN_WINDOW, WIN_STATE_NORMAL);
+    }
+    HWND window = Win_Handle(MAIN_WINDOW);
+    SetForegroundWindow(window);
+    // The window procedure leaves the focus alone on activation, so it is given back here.
+    if (IsChild(window, g_lastFocus)) {
+        SetFocus(g_lastFocus);
+    }
+}
 
 // A tray click arrives in one pass and is answered at the start of the next.
 void AnswerTrayClick() {
@@ -31,7 +53,7 @@ void AnswerTrayClick() {
             Menu_ShowPopup(MAIN_TRAY_MENU, Win_Handle(MAIN_WINDOW));
             break;
         case TRAY_LEFT_CLICK:
-            Win_Hide(MAIN_WINDOW, 0);
+            ShowMainWindow();
             break;
         default:
             break; // double clicks do nothing
@@ -48,7 +70,7 @@ void RunMenuItem(ObjId item) {
             MainLoop_ShowAbout();
             break;
         case ITEM_SHOW:
-            Win_Hide(MAIN_WINDOW, 0);
+            ShowMainWindow();
             break;
         case ITEM_HIDE:
             Win_Hide(MAIN_WINDOW, 1);
@@ -65,6 +87,12 @@ void RunMenuItem(ObjId item) {
 void RunButton(ObjId control) {
     switch (control) {
         case CTL_START_BUTTON:
+            // Without a number the task would run after a second, closing programs by force.
+            if (!MainWindow_TimeGiven()) {
+                Msg_Box(kNoTimeTitle, kNoTimeText, kMessageOkOnly);
+                SetFocus(GetDlgItem(Win_Handle(MAIN_WINDOW), CTL_TIME_FIELD));
+                break;
+            }
             Countdown_Start();
             break;
         case CTL_CANCEL_BUTTON:
@@ -82,6 +110,11 @@ void RunButton(ObjId control) {
 // One pass: hide when minimised, last pass's tray click, wait, menu, buttons, close.
 void MainLoop_Run() {
     do {
+        // Kept before the pass may hide the window: by then a minimised window has lost its focus.
+        HWND focus = GetFocus();
+        if (IsChild(Win_Handle(MAIN_WINDOW), focus)) {
+            g_lastFocus = focus;
+        }
         // Hidden, the window comes back only through the tray icon; without one (its image
         // could not be loaded) it stays minimised on the task bar instead of being lost.
         if (Win_GetState(MAIN_WINDOW) == WIN_STATE_MINIMIZED && g_app.hasTrayIcon) {

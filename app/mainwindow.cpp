@@ -285,6 +285,20 @@ int32_t MainWindow_ReadTime() {
     return Str_ToIntClamped(Scratch_Ptr(frame.Start()));
 }
 
+// The check of "Starten" only; the countdown itself takes any text.
+bool MainWindow_TimeGiven() {
+    ScratchFrame frame;
+    Ctl_GetText(CTL_TIME_FIELD, frame.Start());
+    const char* text = Scratch_Ptr(frame.Start());
+    while (*text == ' ' || *text == '\t') {
+        ++text;
+    }
+    if (*text == '-' || *text == '+') {
+        ++text;
+    }
+    return *text >= '0' && *text <= '9';
+}
+
 // Running set: only "Abbrechen" responds. Idle set: everything but "Abbrechen".
 void MainWindow_SetRunning(bool running) {
     for (const StateRow& entry : kInputControls) {

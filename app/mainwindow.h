@@ -23,5 +23,9 @@ void MainWindow_RestoreTrayIcon();
 // 32-bit range counts as the range's end).
 int32_t MainWindow_ReadTime();
 
+// True when the time field's text starts with a number (after blanks and tabs and one sign), as
+// "Starten" needs it; the command line starts the countdown on any text.
+bool MainWindow_TimeGiven();
+
 // Applies the running set (true) or the idle set (false) to the eleven input controls.
 void MainWindow_SetRunning(bool running);

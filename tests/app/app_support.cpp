@@ -589,6 +589,27 @@ HWND Program::FindTitled(const char* title) {
     return found.empty() ? nullptr : found.front();
 }
 
+std::string Program::CloseBox(const char* title) {
+    HWND box = nullptr;
+    if (!WaitFor([&] { return (box = FindTitled(title)) != nullptr; }, 5000)) {
+        return "<no box '" + std::string(title) + "'>";
+    }
+    std::string text = TextOf(GetDlgItem(box, 0xFFFF)); // the box's static message text
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    WaitFor([&] { return !IsWindow(box); }, 5000);
+    return text;
+}
+
+HWND Program::Focus() {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    HWND main = Main();
+    if (main == nullptr || !GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info)) {
+        return nullptr;
+    }
+    return info.hwndFocus;
+}
+
 HWND Program::Control(int number) {
     HWND main = Main();
     return main == nullptr ? nullptr : GetDlgItem(main, number);
@@ -697,7 +718,13 @@ void Program::TrayCallback(LPARAM mouseMessage) {
     PostMessageA(Main(), kTrayNotify, kTrayIconNumber, mouseMessage);
 }
 
-bool Program::Keys(const std::vector<WORD>& keys) {
+void Program::HoverTray(DWORD ms) {
+    for (double end = NowMs() + ms; NowMs() < end; Sleep(50)) {
+        TrayCallback(WM_MOUSEMOVE);
+    }
+}
+
+bool Program::SendInputs(const std::vector<INPUT>& inputs) {
     HWND main = Main();
     if (main == nullptr) {
         return false;
@@ -706,6 +733,24 @@ bool Program::Keys(const std::vector<WORD>& keys) {
     if (!WaitFor([main] { return GetForegroundWindow() == main; }, 2000)) {
         return false;
     }
+    return SendInput(static_cast<UINT>(inputs.size()), const_cast<INPUT*>(inputs.data()), sizeof(INPUT)) ==
+           inputs.size();
+}
+
+bool Program::MouseClick(int number) {
+    RECT rect{};
+    if (!GetWindowRect(Control(number), &rect) ||
+        !SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2)) {
+        return false;
+    }
+    std::vector<INPUT> inputs(2);
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return SendInputs(inputs);
+}
+
+bool Program::Keys(const std::vector<WORD>& keys) {
     std::vector<INPUT> inputs;
     for (WORD key : keys) {
         INPUT input{};
@@ -720,7 +765,7 @@ bool Program::Keys(const std::vector<WORD>& keys) {
         input.ki.dwFlags = KEYEVENTF_KEYUP;
         inputs.push_back(input);
     }
-    return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
+    return SendInputs(inputs);
 }
 
 std::vector<HWND> Program::NewTrayIcons() {

@@ -182,6 +182,11 @@ class Program {
     std::vector<HWND> WindowsOfClass(const char* className);
     // Visible top-level window of this process with the title, or null (message boxes).
     HWND FindTitled(const char* title);
+    // Waits for the message box with the title, presses its OK and returns its message text
+    // ("<no box 'title'>" when none came).
+    std::string CloseBox(const char* title);
+    // The keyboard focus of the thread that owns the main window (GetGUIThreadInfo), or null.
+    HWND Focus();
 
     // Controls of window 0 by number.
     HWND Control(int number);
@@ -199,7 +204,11 @@ class Program {
     void Select(int index);                       // CB_SETCURSEL on the task list
     void ChooseMenu(int item);                    // WM_COMMAND for a menu item
     void TrayCallback(LPARAM mouseMessage);       // MSG_TRAY_NOTIFY for tray icon 1
+    void HoverTray(DWORD ms);                     // WM_MOUSEMOVE callbacks, as the mouse resting on it
     bool Keys(const std::vector<WORD>& keys);     // SendInput: press in order, release reversed
+    // A real left click in the middle of the control, as a user's: unlike BM_CLICK it lets the focus
+    // change (and its event) be taken before the click.
+    bool MouseClick(int number);
 
     // Tray icons that appeared since the start (gone again once the program has ended cleanly),
     // and among them the one whose tip is the main window's title, or null.
@@ -237,6 +246,7 @@ class Program {
 
   private:
     void Stop();
+    bool SendInputs(const std::vector<INPUT>& inputs); // to the main window, brought to the front
 
     std::string folder_;
     std::string exe_;

@@ -24,6 +24,9 @@ constexpr TaskCase kTasks[] = {
     {"end-user", "shutdown.exe", "-l -f"},
 };
 
+constexpr char kNoTimeText[] =
+    "Bitte geben Sie unter „Zeit:“ die Wartezeit in Sekunden ein, zum Beispiel 600 für zehn Minuten.";
+
 // Slack for starting the recorder process and for Wine's scheduling.
 constexpr double kLateMs = 1800;
 
@@ -56,7 +59,7 @@ TEST(FinalActions, test_each_task_starts_its_tool_after_field_plus_one_seconds) 
     }
 }
 
-TEST(FinalActions, test_negative_field_acts_at_once_and_text_counts_as_zero) {
+TEST(FinalActions, test_negative_or_zero_field_acts_and_a_field_without_number_is_refused) {
     REQUIRE_RECORDER();
     struct FieldCase {
         const char* text;
@@ -65,7 +68,8 @@ TEST(FinalActions, test_negative_field_acts_at_once_and_text_counts_as_zero) {
     };
     // The field takes digits only from the keyboard; the program's own text rules still apply to
     // whatever text it holds (as from the command line).
-    const FieldCase cases[] = {{"-5", 1, 0.0}, {"abc", 2, 1.0}, {"", 3, 1.0}};
+    // Only leading digits count (a pasted "2min" is 2 seconds).
+    const FieldCase cases[] = {{"-5", 1, 0.0}, {"0", 2, 1.0}, {"2min", 3, 3.0}};
     for (const FieldCase& c : cases) {
         Program program;
         ASSERT_TRUE(program.Start(""));
@@ -80,10 +84,50 @@ TEST(FinalActions, test_negative_field_acts_at_once_and_text_counts_as_zero) {
         ExpectOneCommandAndExit(program, kTasks[c.task]);
     }
     {
-        Program program; // the same from the command line: the task runs without counting
-        ASSERT_TRUE(program.Launch("end-user -5"));
-        ASSERT_GT(program.WaitForRecord(15000), 0);
-        ExpectOneCommandAndExit(program, kTasks[4]);
+        // Without a number the task would run after a second: "Starten" says what to enter, in a box over
+        // the main window with only OK, and puts the focus into the field; nothing starts.
+        Program program;
+        ASSERT_TRUE(program.Start(""));
+        program.Select(4);
+        HWND main = program.Main();
+        HWND field = program.Control(kTimeField);
+        for (const char* text : {"", "abc", " - 5"}) {
+            program.SetText(kTimeField, text);
+            ASSERT_TRUE(program.MouseClick(kStartButton));
+            HWND box = nullptr;
+            ASSERT_TRUE(
+                apptest::WaitFor([&] { return (box = program.FindTitled("Zeit fehlt")) != nullptr; }, 5000))
+                << "field '" << text << "': no box";
+            EXPECT_EQ(GetWindow(box, GW_OWNER), main)
+                << "field '" << text << "': the box must be the main window's";
+            EXPECT_FALSE(IsWindowEnabled(main)) << "field '" << text << "': the box must be modal";
+            HWND button = FindWindowExA(box, nullptr, "Button", nullptr);
+            EXPECT_NE(button, nullptr);
+            EXPECT_EQ(FindWindowExA(box, button, "Button", nullptr), nullptr) << "expected only OK";
+            EXPECT_EQ(program.CloseBox("Zeit fehlt"), kNoTimeText) << "field '" << text << "'";
+            EXPECT_TRUE(apptest::WaitFor([&] { return program.Focus() == field; }, 2000))
+                << "field '" << text << "': expected the focus in the time field, got " << program.Focus();
+            EXPECT_TRUE(program.Enabled(kStartButton) && !program.Enabled(kCancelButton))
+                << "field '" << text << "': a countdown started";
+        }
+        Sleep(1500); // past the second after which a countdown would have acted
+        EXPECT_TRUE(program.Records().empty()) << "a command ran";
+        EXPECT_TRUE(program.Running());
+    }
+    // The command line acts on any time, as before: a negative one at once, none or a text after a second.
+    struct LineCase {
+        const char* arguments;
+        int task;
+        double seconds;
+    };
+    const LineCase lines[] = {{"end-user -5", 4, 0.0}, {"standby abc", 2, 1.0}, {"end", 0, 1.0}};
+    for (const LineCase& c : lines) {
+        Program program;
+        ASSERT_TRUE(program.Launch(c.arguments));
+        double recordedAt = program.WaitForRecord(15000);
+        ASSERT_GT(recordedAt, 0) << c.arguments;
+        EXPECT_GE(recordedAt, c.seconds * 1000.0) << c.arguments << ": acted too early";
+        ExpectOneCommandAndExit(program, kTasks[c.task]);
     }
 }
 

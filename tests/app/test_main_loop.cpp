@@ -20,23 +20,6 @@ constexpr char kAboutBody[] =
 constexpr char kLiabilityText[] = "Bei Soft- und Hardwareschäden, die diese Software verursacht hat, "
                                   "übernimmt dieser Hersteller keine Haftung.";
 
-// The message text of a message box (its static control 0xFFFF).
-std::string BoxText(Program& program, HWND box) {
-    return program.TextOf(GetDlgItem(box, 0xFFFF));
-}
-
-// Waits for a visible window with the title, closes it with OK, and returns its message text.
-std::string ReadAndCloseBox(Program& program, const char* title) {
-    HWND box = nullptr;
-    if (!apptest::WaitFor([&] { return (box = program.FindTitled(title)) != nullptr; }, 5000)) {
-        return "<no box '" + std::string(title) + "'>";
-    }
-    std::string text = BoxText(program, box);
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    apptest::WaitFor([&] { return !IsWindow(box); }, 5000);
-    return text;
-}
-
 // The execution states the program has asked for: staying awake while it counts and until its tool has
 // started, letting go after a cancel.
 constexpr DWORD kStayAwake = ES_CONTINUOUS | ES_SYSTEM_REQUIRED;
@@ -56,6 +39,20 @@ bool IdleSet(Program& program) {
 bool RunningSet(Program& program) {
     return !program.Enabled(kStartButton) && program.Enabled(kCancelButton) && !program.Enabled(kTimeField) &&
            !program.Enabled(kTaskList);
+}
+
+// Shown again from the tray: visible, not minimised and in front, also after a second of mouse moves over
+// the icon.
+void ExpectBroughtBack(Program& program, const char* how) {
+    HWND main = program.Main();
+    auto shown = [&] { return IsWindowVisible(main) && !IsIconic(main); };
+    EXPECT_TRUE(apptest::WaitFor(shown, 2000)) << how << ": expected shown and restored, got visible "
+                                               << IsWindowVisible(main) << ", minimised " << IsIconic(main);
+    program.HoverTray(1000);
+    EXPECT_TRUE(shown()) << how
+                         << ": after mouse moves over the icon expected shown and restored, got visible "
+                         << IsWindowVisible(main) << ", minimised " << IsIconic(main);
+    EXPECT_EQ(GetForegroundWindow(), main) << how << ": the window is not in front";
 }
 
 std::set<HWND> Banners(Program& program) {
@@ -198,11 +195,34 @@ TEST(MainLoop, test_hide_show_minimise_and_tray_clicks) {
     program.TrayCallback(WM_LBUTTONUP);
     EXPECT_TRUE(apptest::WaitFor(shownNormal, 2000)) << "a left click did not show the window";
 
+    // Minimised, then brought back: restored, in front, the focus where it was, and it stays so while the
+    // mouse rests on the icon (every move is a callback that wakes the main loop).
+    HWND field = program.Control(kTimeField);
+    for (int tab = 0; tab < 8 && program.Focus() != field; ++tab) {
+        HWND before = program.Focus();
+        program.Keys({VK_TAB});
+        apptest::WaitFor([&] { return program.Focus() != before; }, 1000);
+    }
+    ASSERT_EQ(program.Focus(), field) << "Tab did not reach the time field";
     PostMessageA(main, WM_SYSCOMMAND, SC_MINIMIZE, 0); // the minimise box
     EXPECT_TRUE(apptest::WaitFor(hiddenMinimised, 3000)) << "a minimised window must leave the screen";
     EXPECT_TRUE(program.Running());
+    program.TrayCallback(WM_LBUTTONUP);
+    ExpectBroughtBack(program, "minimise box, left click");
+    EXPECT_EQ(program.Focus(), field) << "minimise box, left click: the focus did not come back";
     program.ChooseMenu(kItemQuit);
     EXPECT_EQ(program.WaitExit(5000), 0u);
+
+    Program hidden; // the guide's safe start, brought back with the tray menu
+    ASSERT_TRUE(hidden.Start("x 900 minimize"));
+    main = hidden.Main();
+    EXPECT_TRUE(apptest::WaitFor(hiddenMinimised, 3000)) << "minimize did not hide the window";
+    hidden.ChooseMenu(kItemShow);
+    ExpectBroughtBack(hidden, "minimize, Anzeigen");
+    EXPECT_TRUE(IdleSet(hidden)) << "showing the window must start nothing";
+    hidden.ChooseMenu(kItemQuit);
+    EXPECT_EQ(hidden.WaitExit(5000), 0u);
+    EXPECT_TRUE(hidden.Records().empty());
 }
 
 // A restarted shell forgets every icon and broadcasts "TaskbarCreated": the icon comes back once, with
@@ -279,20 +299,18 @@ TEST(MainLoop, test_about_and_liability_messages_and_their_shortcuts) {
         layout.currentDir = current;
         ASSERT_TRUE(program.Start("", layout));
         ASSERT_TRUE(program.Keys({VK_CONTROL, 'I'}));
-        EXPECT_EQ(ReadAndCloseBox(program, "Informationen"),
-                  std::string("Nachtriegel 0.1000\r\r") + kAboutBody);
+        EXPECT_EQ(program.CloseBox("Informationen"), std::string("Nachtriegel 0.1000\r\r") + kAboutBody);
 
         ASSERT_TRUE(apptest::WriteSizedFile(current + "\\Nachtriegel.exe", 2345));
         program.ChooseMenu(kItemAbout);
-        EXPECT_EQ(ReadAndCloseBox(program, "Informationen"),
-                  std::string("Nachtriegel 0.2345\r\r") + kAboutBody)
+        EXPECT_EQ(program.CloseBox("Informationen"), std::string("Nachtriegel 0.2345\r\r") + kAboutBody)
             << "the about text must be built anew";
         EXPECT_EQ(apptest::Inspect(program.Main()).title, "Nachtriegel 0.1000") << "the title stays";
 
         ASSERT_TRUE(program.Keys({VK_CONTROL, 'H'}));
-        EXPECT_EQ(ReadAndCloseBox(program, "Haftung"), kLiabilityText);
+        EXPECT_EQ(program.CloseBox("Haftung"), kLiabilityText);
         program.ChooseMenu(kItemLiability);
-        EXPECT_EQ(ReadAndCloseBox(program, "Haftung"), kLiabilityText);
+        EXPECT_EQ(program.CloseBox("Haftung"), kLiabilityText);
 
         // Control+E and "Einstellungen" do nothing.
         ASSERT_TRUE(program.Keys({VK_CONTROL, 'E'}));
