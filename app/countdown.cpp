@@ -60,10 +60,14 @@ DWORD WINAPI Countdown(LPVOID ignored) {
     FinalAction();
 }
 
-// "Starten" and the command-line auto-start.
+// "Starten" and the command-line auto-start. Disabling "Starten" takes the focus from it, so it
+// goes to "Abbrechen", the one control left, once a countdown runs.
 void Countdown_Start() {
     MainWindow_SetRunning(true);
     g_app.countdownThread = Thread_Start(Countdown, 0);
+    if (g_app.countdownThread != 0) {
+        Ctl_Focus(CTL_CANCEL_BUTTON);
+    }
 }
 
 // "Abbrechen". Thread_Terminate returns only when the thread can no longer beep, warn or
@@ -74,4 +78,5 @@ void Countdown_Cancel() {
     // it ends only here.
     Power_LetGo();
     MainWindow_SetRunning(false);
+    Ctl_Focus(CTL_START_BUTTON);
 }

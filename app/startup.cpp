@@ -19,6 +19,7 @@
 #include "shell/menus.h"
 #include "shell/msgbox.h"
 #include "shell/tray.h"
+#include "window/focus.h"
 #include "window/window.h"
 
 AppState g_app;
@@ -203,6 +204,8 @@ void App_Main() {
     MainWindow_Build(g_app.trayTip);
 
     App_ApplyCommandLine();
+    // The window was activated before it had controls: the focus goes to its first input now.
+    Win_RestoreFocus(MAIN_WINDOW);
     TRACE_MARK("command line");
     MainLoop_Run();
     ProgramEnd();
