@@ -23,8 +23,10 @@ constexpr ObjId kBannerText = 14;
 constexpr DWORD kToneHz = 1000;
 constexpr DWORD kToneMs = 100;
 
-// The banner: a captionless pop-up.
-constexpr uint32_t kBannerFlags = 0x80000000; // WS_POPUP
+// The banner: a captionless pop-up that is never activated, so that it informs without taking
+// the keyboard from the window the user works in.
+constexpr uint32_t kBannerFlags = WS_POPUP | WIN_NO_ACTIVATE;
+static_assert(WS_POPUP == 0x80000000, "the banner is a pop-up");
 constexpr int32_t kTextX = 5, kTextY = 5, kTextWidth = 1000, kTextHeight = 20;
 
 // The slide: 41 positions of 10 ms each way, 3000 ms in view.

@@ -7,6 +7,7 @@
 #include "app/mainwindow.h"
 #include "app/state.h"
 #include "app/tasks.h"
+#include "controls/control.h"
 #include "core/threads.h"
 #include "shell/power.h"
 #include "shell/taskbar.h"
@@ -54,10 +55,14 @@ DWORD WINAPI Countdown(LPVOID ignored) {
     FinalAction();
 }
 
-// "Starten" and the command-line auto-start.
+// "Starten" and the command-line auto-start. Disabling "Starten" takes the focus from it, so it
+// goes to "Abbrechen", the one control left, once a countdown runs.
 void Countdown_Start() {
     MainWindow_SetRunning(true);
     g_app.countdownThread = Thread_Start(Countdown, 0);
+    if (g_app.countdownThread != 0) {
+        Ctl_Focus(CTL_CANCEL_BUTTON);
+    }
 }
 
 // "Abbrechen". Thread_Terminate returns only when the thread can no longer beep, warn or
@@ -74,4 +79,5 @@ void Countdown_Cancel() {
     }
     Taskbar_SetProgress(main, 0, 0);
     MainWindow_SetRunning(false);
+    Ctl_Focus(CTL_START_BUTTON);
 }

@@ -15,9 +15,9 @@
 DWORD WINAPI Countdown(LPVOID ignored);
 
 // "Starten": the running set first, then a new countdown thread (its number is kept for
-// "Abbrechen").
+// "Abbrechen"); once it runs, the focus goes to "Abbrechen".
 void Countdown_Start();
 
 // "Abbrechen": the countdown thread is stopped (once this returns it runs no further code),
-// then the idle set.
+// then the idle set, and the focus goes back to "Starten".
 void Countdown_Cancel();

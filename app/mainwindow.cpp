@@ -42,7 +42,8 @@ struct ControlRow {
 constexpr int32_t kFrameGroup = 0;
 constexpr int32_t kEditNumber = 0x2000; // ES_NUMBER: the time field takes digits only
 
-// In creation order; the Tab order follows it.
+// In creation order, which the Tab order follows: task list, time field, the two check boxes,
+// "Starten", "Abbrechen", as they are laid out (the buttons come after the warning group).
 constexpr std::array<ControlRow, 17> kControls = {{
     {CTL_INTRO_FRAME, Kind::Frame, 10, 10, 480, 60, "Einleitung", 0, kFrameGroup},
     {CTL_INTRO_IMAGE, Kind::Image, 20, 30, 0, 0, nullptr, 1, 0},
@@ -60,12 +61,12 @@ constexpr std::array<ControlRow, 17> kControls = {{
     {CTL_TIME_FIELD, Kind::Edit, 110, 180, 100, 20, "", 0, kEditNumber},
     {CTL_TASK_CAPTION, Kind::Text, 60, 120, 50, 20, "Aufgabe:", 0, 0},
     {CTL_TIME_CAPTION, Kind::Text, 60, 180, 50, 20, "Zeit:", 0, 0},
-    {CTL_START_BUTTON, Kind::Button, 280, 300, 100, 20, "Starten", 0, 0},
-    {CTL_CANCEL_BUTTON, Kind::Button, 390, 300, 100, 20, "Abbrechen", 0, 0},
     {CTL_WARN_FRAME, Kind::Frame, 10, 220, 480, 70, "Warnmeldung", 0, kFrameGroup},
     {CTL_WARN_IMAGE, Kind::Image, 20, 240, 0, 0, nullptr, 10, 0},
     {CTL_BANNER_BOX, Kind::Check, 60, 240, 200, 20, "Jede Minute eine Warnung anzeigen", 0, 0},
     {CTL_TONE_BOX, Kind::Check, 60, 260, 200, 20, "Warnton ausgeben", 0, 0},
+    {CTL_START_BUTTON, Kind::Button, 280, 300, 100, 20, "Starten", 0, 0},
+    {CTL_CANCEL_BUTTON, Kind::Button, 390, 300, 100, 20, "Abbrechen", 0, 0},
 }};
 
 // A drop-down title or an item of a menu.

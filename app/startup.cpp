@@ -22,6 +22,7 @@
 #include "shell/msgbox.h"
 #include "shell/taskbar.h"
 #include "shell/tray.h"
+#include "window/focus.h"
 #include "window/window.h"
 
 namespace {
@@ -174,6 +175,8 @@ void App_Main() {
     MainWindow_Build(g_app.trayTip);
 
     App_ApplyCommandLine();
+    // The window was activated before it had controls: the focus goes to its first input now.
+    Win_RestoreFocus(MAIN_WINDOW);
     TRACE_MARK("command line");
     MainLoop_Run();
     ProgramEnd();

@@ -226,6 +226,23 @@ void Ctl_Disable(ObjId number, int32_t flag) {
     }
 }
 
+// The focus now in an active window, else at the window's next activation.
+void Ctl_Focus(ObjId number) {
+    ControlRecord* record = Ctl_Record(number);
+    if (record == nullptr) {
+        return;
+    }
+    HWND top = GetAncestor(record->hwnd, GA_ROOT);
+    if (top == GetActiveWindow()) {
+        SetFocus(record->hwnd);
+        return;
+    }
+    WindowRecord* window = Win_Record(Win_OwnNumber(top));
+    if (window != nullptr) {
+        window->focus = record->hwnd;
+    }
+}
+
 // Sets the control's text through the kind, or as its window text.
 void Ctl_SetText(ObjId number, const char* text) {
     ControlRecord* record = Ctl_Record(number);

@@ -86,6 +86,10 @@ HWND Ctl_BeginList(HWND window);
 // Enables (flag 0) or disables (flag != 0) the control.
 void Ctl_Disable(ObjId number, int32_t flag);
 
+// Gives the control the keyboard focus. While its window is not the active window, the control
+// is kept for the window's next activation instead, so that no other window is activated.
+void Ctl_Focus(ObjId number);
+
 // Sets the control's text (null = ""), through the kind's SetText when it has one.
 void Ctl_SetText(ObjId number, const char* text);
 

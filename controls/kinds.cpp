@@ -33,6 +33,7 @@ constexpr DWORD COMBO_LIST_DEFAULT = WS_TABSTOP | CBS_DROPDOWNLIST; // 0x10003
 // class, so one remembered procedure per kind serves them all.
 std::atomic<WNDPROC> g_frameClassProc{nullptr};
 std::atomic<WNDPROC> g_editClassProc{nullptr};
+std::atomic<WNDPROC> g_buttonClassProc{nullptr};
 
 // ---- Internal functions ----
 
@@ -66,8 +67,38 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     }
 }
 
+// A paste into a digits-only edit (the class filters typed keys only). All-digit text is put in
+// place of the selection; anything else is refused like a typed letter: the class is handed one,
+// which it turns away in the platform's way (with a balloon tip in the newer common controls).
+void PasteDigits(HWND hwnd) {
+    if (!OpenClipboard(hwnd)) {
+        return;
+    }
+    bool digits = false;
+    HANDLE data = GetClipboardData(CF_TEXT);
+    const char* text = data != nullptr ? static_cast<const char*>(GlobalLock(data)) : nullptr;
+    if (text != nullptr) {
+        // Another program filled the block: the zero is looked for only inside it.
+        const SIZE_T size = GlobalSize(data);
+        SIZE_T n = 0;
+        while (n < size && text[n] >= '0' && text[n] <= '9') {
+            ++n;
+        }
+        digits = n < size && text[n] == '\0';
+        if (digits) {
+            SendMessageA(hwnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
+        }
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    if (text != nullptr && !digits) {
+        PassOn(g_editClassProc, hwnd, WM_CHAR, 'A', 1);
+    }
+}
+
 // The edit reports focus changes as control events; the class still sees every message
-// (and still sends EN_SETFOCUS / EN_KILLFOCUS).
+// (and still sends EN_SETFOCUS / EN_KILLFOCUS). A digits-only field stays digits-only when
+// text is pasted (WM_PASTE, and Shift+Insert, which the class may paste with directly).
 LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_SETFOCUS:
@@ -76,10 +107,29 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         case WM_KILLFOCUS:
             PostControlEvent(hwnd, CTL_EVENT_LOSTFOCUS);
             break;
+        case WM_KEYDOWN:
+            if (wParam != VK_INSERT || GetKeyState(VK_SHIFT) >= 0) {
+                break;
+            }
+            [[fallthrough]];
+        case WM_PASTE:
+            if ((GetWindowLongPtrA(hwnd, GWL_STYLE) & (ES_NUMBER | ES_READONLY)) == ES_NUMBER) {
+                PasteDigits(hwnd);
+                return 0;
+            }
+            break;
         default:
             break;
     }
     return PassOn(g_editClassProc, hwnd, message, wParam, lParam);
+}
+
+// Enter presses a focused push button as Space does; the class itself answers Space only.
+LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if ((message == WM_KEYDOWN || message == WM_KEYUP) && wParam == VK_RETURN) {
+        wParam = VK_SPACE;
+    }
+    return PassOn(g_buttonClassProc, hwnd, message, wParam, lParam);
 }
 
 // Setup steps run between taking the record and registering the control.
@@ -100,6 +150,11 @@ void SetupEdit(ControlRecord* record, HWND hwnd, void*) {
     Subclass(hwnd, EditProc, g_editClassProc);
     record->wordA = COLOR_NONE;
     record->wordB = COLOR_NONE;
+}
+
+// Push button: Enter as Space.
+void SetupButton(ControlRecord*, HWND hwnd, void*) {
+    Subclass(hwnd, ButtonProc, g_buttonClassProc);
 }
 
 // An editable combo box: keyboard navigation stops in its inner edit field.
@@ -246,7 +301,7 @@ ObjId Ctl_Edit(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height
 ObjId Ctl_Button(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height, const char* text,
                  int32_t flags) {
     return Ctl_Create(number, &kButtonKind, 0, "Button", text, STYLE_BUTTON | static_cast<DWORD>(flags), x, y,
-                      width, height);
+                      width, height, SetupButton);
 }
 
 // A self-toggling check box.

@@ -66,6 +66,25 @@ bool KeyDown(int vk) {
     return (GetKeyState(vk) & 0x8000) != 0;
 }
 
+// Esc or Enter while the focus is on a drop-down list that is dropped (or on the edit field of a
+// dropped combo box). These keys belong to the list (Esc closes it, Enter takes the selection):
+// a shortcut on them would otherwise act behind the open list, or be swallowed by the platform
+// because the list holds the mouse capture, leaving the list open.
+bool KeyForDroppedList(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || (msg.wParam != VK_ESCAPE && msg.wParam != VK_RETURN)) {
+        return false;
+    }
+    HWND focus = GetFocus();
+    for (int level = 0; level < 2 && focus != nullptr; ++level, focus = GetParent(focus)) {
+        char name[10] = {};
+        GetClassNameA(focus, name, sizeof name);
+        if (strcmp(name, "ComboBox") == 0) {
+            return SendMessageA(focus, CB_GETDROPPEDSTATE, 0, 0) != 0;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 // ---- Public operations ----
@@ -110,7 +129,7 @@ int32_t Win_WaitEvent(int32_t timeout) {
     }
 
     HWND active = GetActiveWindow();
-    HACCEL table = Win_AccelFor(active);
+    HACCEL table = KeyForDroppedList(msg) ? nullptr : Win_AccelFor(active);
     // A translated accelerator has already sent its WM_COMMAND to the active window.
     if (table == nullptr || !TranslateAcceleratorA(active, table, &msg)) {
         TranslateMessage(&msg);

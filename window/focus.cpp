@@ -6,6 +6,8 @@
 
 #include <string.h>
 
+#include "window/window.h"
+
 namespace {
 
 // State of one navigation step.
@@ -97,4 +99,20 @@ void Win_FocusStep(int32_t backward) {
             SetFocus(step.previous);
         }
     }
+}
+
+// The focus where the user left it: a window does not lose its place in the keyboard's order by being
+// left, hidden or minimised.
+void Win_RestoreFocus(ObjId number) {
+    WindowRecord* record = Win_Record(number);
+    if (record == nullptr || GetActiveWindow() != record->hwnd || IsIconic(record->hwnd)) {
+        return;
+    }
+    HWND last = record->focus;
+    if (last != nullptr && IsChild(record->hwnd, last) && IsTabStop(last)) {
+        SetFocus(last);
+        return;
+    }
+    StepRecord step = {nullptr, nullptr, false, false};
+    EnumChildWindows(record->hwnd, VisitForward, reinterpret_cast<LPARAM>(&step));
 }

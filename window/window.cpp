@@ -31,6 +31,15 @@ void InstallTabAccelerators(WindowRecord* record) {
     record->accelTable = CreateAcceleratorTableA(entries, 2);
 }
 
+// Hands the activation to the owner, so that it returns there rather than to another program.
+// A window that is never activated has nothing to hand back.
+void ActivateOwner(HWND hwnd) {
+    HWND owner = GetWindow(hwnd, GW_OWNER);
+    if (owner != nullptr && (GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) == 0) {
+        SetActiveWindow(owner);
+    }
+}
+
 // Position of a window of the given outer size, following the centring flags.
 void PlaceWindow(uint32_t flags, HWND parent, int32_t outerWidth, int32_t outerHeight, int32_t* x, int32_t* y,
                  int32_t* width, int32_t* height) {
@@ -131,12 +140,13 @@ ObjId Win_Open(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height
     // An existing class of this name (a window of another thread still alive) is used as is.
     RegisterClassA(&wc);
 
-    if ((flags & 0xEFFFFFFCu) == 0) {
+    if ((flags & 0xEFFFFFF8u) == 0) {
         flags |= WS_CAPTION;
     }
     const bool show = (flags & WIN_INVISIBLE) == 0;
     flags &= ~WIN_INVISIBLE;
-    const DWORD style = flags & ~(WIN_SCREEN_CENTERED | WIN_PARENT_CENTERED);
+    const bool noActivate = (flags & WIN_NO_ACTIVATE) != 0;
+    const DWORD style = flags & ~(WIN_SCREEN_CENTERED | WIN_PARENT_CENTERED | WIN_NO_ACTIVATE);
 
     // 96-DPI units become pixels at the window's DPI. It is taken to be the display's; a window that
     // Windows puts on a monitor of another scale (per-monitor awareness) is placed and sized again at
@@ -155,8 +165,8 @@ ObjId Win_Open(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height
         int32_t outerHeight = 0;
         PlaceWindow(flags, parent, outer.cx, outer.cy, &left, &top, &outerWidth, &outerHeight);
         if (hwnd == nullptr) {
-            hwnd = CreateWindowExA(0, className, title, style, left, top, outerWidth, outerHeight, parent,
-                                   nullptr, instance, nullptr);
+            hwnd = CreateWindowExA(noActivate ? WS_EX_NOACTIVATE : 0, className, title, style, left, top,
+                                   outerWidth, outerHeight, parent, nullptr, instance, nullptr);
             if (hwnd == nullptr) {
                 UnregisterClassA(className, instance);
                 ObjTable_Discard(g_windows, id);
@@ -177,7 +187,7 @@ ObjId Win_Open(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height
     SetPropA(hwnd, WIN_PROP_ID, reinterpret_cast<HANDLE>(id + 1));
 
     if (show) {
-        int command = SW_SHOWNORMAL;
+        int command = noActivate ? SW_SHOWNOACTIVATE : SW_SHOWNORMAL;
         if (style & WS_MAXIMIZE) {
             command = SW_SHOWMAXIMIZED;
         } else if (style & WS_MINIMIZE) {
@@ -203,11 +213,7 @@ void Win_Close(ObjId number) {
         return;
     }
     HWND hwnd = record->hwnd;
-    // Hand the activation back to the owner rather than to some other program.
-    HWND owner = GetWindow(hwnd, GW_OWNER);
-    if (owner != nullptr) {
-        SetActiveWindow(owner);
-    }
+    ActivateOwner(hwnd);
     RemovePropA(hwnd, WIN_PROP_ID);
     // Fails for a window of another thread (or one already gone with its thread); the class
     // then stays registered until its last window is gone.
@@ -300,10 +306,7 @@ int32_t Win_Hide(ObjId number, int32_t hide) {
     }
     HWND hwnd = record->hwnd;
     if (hide != 0) {
-        HWND owner = GetWindow(hwnd, GW_OWNER);
-        if (owner != nullptr) {
-            SetActiveWindow(owner);
-        }
+        ActivateOwner(hwnd);
         ShowWindow(hwnd, SW_HIDE);
     } else if (IsZoomed(hwnd)) {
         ShowWindow(hwnd, SW_SHOWMAXIMIZED);
@@ -350,13 +353,17 @@ int32_t Win_Resize(ObjId number, int32_t x, int32_t y, int32_t width, int32_t he
     return 1;
 }
 
-// Pins the window on top of all others or releases it; also activates it.
+// Pins the window on top of all others or releases it; also activates it, unless it is never activated.
 int32_t Win_SetTopmost(ObjId number, int32_t on) {
     WindowRecord* record = Win_Record(number);
     if (record == nullptr) {
         return 0;
     }
-    SetWindowPos(record->hwnd, on != 0 ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    UINT flags = SWP_NOMOVE | SWP_NOSIZE;
+    if (GetWindowLongPtrA(record->hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) {
+        flags |= SWP_NOACTIVATE;
+    }
+    SetWindowPos(record->hwnd, on != 0 ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, flags);
     return 1;
 }
 

@@ -15,6 +15,9 @@ constexpr int32_t IGNORE_VALUE = -65535;
 // Flag bits of Win_Open that the toolkit interprets itself; all others are WS_* styles.
 constexpr uint32_t WIN_SCREEN_CENTERED = 0x00000001;
 constexpr uint32_t WIN_PARENT_CENTERED = 0x00000002;
+// Never activated: shown and pinned without activation, and a click does not activate it
+// (WS_EX_NOACTIVATE), so the window the user works in keeps the keyboard.
+constexpr uint32_t WIN_NO_ACTIVATE = 0x00000004;
 constexpr uint32_t WIN_INVISIBLE = 0x10000000;
 constexpr uint32_t WIN_DEFAULT_FLAGS = 0x00C80000; // WS_CAPTION | WS_SYSMENU
 
@@ -41,6 +44,7 @@ struct WindowRecord {
     int32_t dpi;        // the window's own DPI, in which its units become pixels
     int32_t width;      // client size in 96-DPI units, the menu bar included: laid out
     int32_t height;     // again from these at every change of the DPI
+    HWND focus;         // control that had the focus when the window was last left, or null
 };
 
 // ---- Public operations ----
@@ -80,7 +84,8 @@ int32_t Win_Resize(ObjId number, int32_t x, int32_t y, int32_t width, int32_t he
 // controls draws once, when drawing resumes, instead of once per control. Returns 1 if the window exists.
 int32_t Win_SetRedraw(ObjId number, int32_t on);
 
-// Pins the window above all non-topmost windows (on != 0) or releases it. 1 if the window exists.
+// Pins the window above all non-topmost windows (on != 0) or releases it; activates it unless it
+// was opened with WIN_NO_ACTIVATE. 1 if the window exists.
 int32_t Win_SetTopmost(ObjId number, int32_t on);
 
 // Lets a message through the window's message filter: a program run as administrator otherwise never

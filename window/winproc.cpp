@@ -155,11 +155,27 @@ LRESULT Win_Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
 
         case WM_ACTIVATE:
-            // No default processing, so the platform does not move the focus on activation.
+            // No default processing: the platform would put the focus on the window itself, where
+            // no key reaches a control. The toolkit keeps the focused control as the window is
+            // left and gives it back when it becomes active again.
             if (LOWORD(wParam) != WA_INACTIVE) {
                 Win_QueueEvent(EVENT_ACTIVATE, number);
+                Win_RestoreFocus(number);
+            } else if (record != nullptr) {
+                HWND focus = GetFocus();
+                if (IsChild(hwnd, focus)) {
+                    record->focus = focus;
+                }
             }
             return 1;
+
+        case WM_MOUSEACTIVATE:
+            // A click on a window that is never activated (or on its controls, which ask their
+            // parent) must not take the activation either.
+            if (GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) {
+                return MA_NOACTIVATE;
+            }
+            return NOT_HANDLED;
 
         case WM_ERASEBKGND: {
             Win_QueueEvent(EVENT_REPAINT, number);

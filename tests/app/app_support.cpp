@@ -568,7 +568,8 @@ HWND Program::Banner() {
 
 HWND Program::WaitForBanner(DWORD timeoutMs) {
     HWND banner = nullptr;
-    WaitFor([&] { return (banner = Banner()) != nullptr; }, timeoutMs, 10);
+    // Visible: the window exists a moment before it is shown.
+    WaitFor([&] { return (banner = Banner()) != nullptr && IsWindowVisible(banner); }, timeoutMs, 10);
     return banner;
 }
 
@@ -766,6 +767,42 @@ bool Program::Keys(const std::vector<WORD>& keys) {
         inputs.push_back(input);
     }
     return SendInputs(inputs);
+}
+
+void PumpMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+HWND OpenEditor() {
+    HWND editor = CreateWindowExA(0, "Edit", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 300, 300, 200,
+                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    SetForegroundWindow(editor);
+    SetFocus(editor);
+    if (editor != nullptr && !WaitFor(
+                                 [editor] {
+                                     PumpMessages();
+                                     return GetForegroundWindow() == editor && GetFocus() == editor;
+                                 },
+                                 2000)) {
+        DestroyWindow(editor);
+        editor = nullptr;
+    }
+    return editor;
+}
+
+int Program::FocusNumber() {
+    HWND main = Main();
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (main == nullptr || !GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info) ||
+        info.hwndFocus == nullptr || GetParent(info.hwndFocus) != main) {
+        return 0;
+    }
+    return GetDlgCtrlID(info.hwndFocus);
 }
 
 std::vector<HWND> Program::NewTrayIcons() {

@@ -343,3 +343,43 @@ TEST(MainLoop, test_countdown_ends_the_program_while_a_message_box_is_open) {
     EXPECT_TRUE(apptest::WaitFor([&] { return program.NewTrayIcons().empty(); }, 3000))
         << "the tray icon was left behind";
 }
+
+// The keyboard as a user meets it: the focus starts on the task list and comes back where it was,
+// Tab follows the layout, Enter presses the focused button, and Esc and Enter belong to an open list.
+TEST(MainLoop, test_focus_tab_enter_and_the_dropped_list) {
+    REQUIRE_RECORDER();
+    Program program;
+    ASSERT_TRUE(program.Start(""));
+    program.SetText(kTimeField, "600");
+    const WORD tab = VK_TAB, enter = VK_RETURN;
+    const std::vector<WORD> back = {VK_SHIFT, VK_TAB};
+    // Keys and where the focus must be then: "Abbrechen" is skipped while disabled, both ways wrap
+    // around, Enter in the field starts nothing (the Shift+Tab after it could not reach a locked list).
+    const std::pair<std::vector<WORD>, int> steps[] = {
+        {{}, kTaskList},       {{tab}, kTimeField},      {{tab}, kBannerBox},    {{tab}, kToneBox},
+        {{tab}, kStartButton}, {{tab}, kTaskList},       {back, kStartButton},   {back, kToneBox},
+        {back, kBannerBox},    {back, kTimeField},       {{enter}, kTimeField},  {back, kTaskList},
+        {back, kStartButton},  {{enter}, kCancelButton}, {{enter}, kStartButton}};
+    for (const auto& step : steps) {
+        ASSERT_TRUE(step.first.empty() || program.Keys(step.first));
+        EXPECT_TRUE(apptest::WaitFor([&] { return program.FocusNumber() == step.second; }, 2000))
+            << "expected the focus on " << step.second << ", got " << program.FocusNumber();
+    }
+    HWND editor = apptest::OpenEditor(); // the user leaves for another program and comes back
+    ASSERT_NE(editor, nullptr);
+    SetForegroundWindow(program.Main());
+    EXPECT_TRUE(apptest::WaitFor([&] { return program.FocusNumber() == kStartButton; }, 2000))
+        << "activated again: got " << program.FocusNumber();
+    DestroyWindow(editor);
+
+    auto dropped = [&] { return SendMessageA(program.Control(kTaskList), CB_GETDROPPEDSTATE, 0, 0) != 0; };
+    ASSERT_TRUE(program.Keys({tab}));
+    for (WORD key : {VK_ESCAPE, VK_RETURN}) {
+        ASSERT_TRUE(program.Keys({VK_F4}) && apptest::WaitFor(dropped, 2000)) << "F4 did not drop the list";
+        ASSERT_TRUE(program.Keys({VK_DOWN}) && program.Keys({key}));
+        EXPECT_TRUE(apptest::WaitFor([&] { return !dropped(); }, 2000)) << key << " did not close the list";
+        EXPECT_TRUE(program.Running()) << key << " in an open list ended the program";
+    }
+    ASSERT_TRUE(program.Keys({VK_ESCAPE}));
+    EXPECT_EQ(program.WaitExit(5000), 0u) << "Esc with the list closed must end the program";
+}
