@@ -68,7 +68,7 @@ TEST(FinalActions, test_negative_or_zero_field_acts_and_a_field_without_number_i
     };
     // The field takes digits only from the keyboard; the program's own text rules still apply to
     // whatever text it holds (as from the command line).
-    // Only leading digits count (a pasted "2min" is 2 seconds).
+    // Only leading digits count ("2min", as the command line may put it there, is 2 seconds).
     const FieldCase cases[] = {{"-5", 1, 0.0}, {"0", 2, 1.0}, {"2min", 3, 3.0}};
     for (const FieldCase& c : cases) {
         Program program;
