@@ -290,14 +290,7 @@ int32_t MainWindow_ReadTime() {
 bool MainWindow_TimeGiven() {
     ScratchFrame frame;
     Ctl_GetText(CTL_TIME_FIELD, frame.Start());
-    const char* text = Scratch_Ptr(frame.Start());
-    while (*text == ' ' || *text == '\t') {
-        ++text;
-    }
-    if (*text == '-' || *text == '+') {
-        ++text;
-    }
-    return *text >= '0' && *text <= '9';
+    return Str_HasNumber(Scratch_Ptr(frame.Start()));
 }
 
 // Running set: only "Abbrechen" responds. Idle set: everything but "Abbrechen".

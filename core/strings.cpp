@@ -124,6 +124,16 @@ int64_t OffsetInArea(const ScratchState* s, const char* text) {
     return -1;
 }
 
+// Past the blanks and tabs and one sign of a number's text; *negative tells whether the sign was '-'.
+const char* SkipBlanksAndSign(const char* text, bool* negative) {
+    while (*text == ' ' || *text == '\t')
+        ++text;
+    *negative = *text == '-';
+    if (*text == '-' || *text == '+')
+        ++text;
+    return text;
+}
+
 // Shared scanner of both conversions: blanks and tabs, one sign, then digits. The wrapped value
 // is the 32-bit two's-complement result; *tooLarge tells whether the magnitude left the range.
 int32_t ScanDecimal(const char* text, bool* tooLarge, bool* negative) {
@@ -131,14 +141,7 @@ int32_t ScanDecimal(const char* text, bool* tooLarge, bool* negative) {
     *negative = false;
     if (text == nullptr)
         return 0;
-    while (*text == ' ' || *text == '\t')
-        ++text;
-    if (*text == '-') {
-        *negative = true;
-        ++text;
-    } else if (*text == '+') {
-        ++text;
-    }
+    text = SkipBlanksAndSign(text, negative);
     uint32_t value = 0;
     uint64_t magnitude = 0; // exact, held at the first value past 2^31
     constexpr uint64_t kPastRange = 0x80000001ull;
@@ -342,6 +345,15 @@ int32_t Str_ToInt(const char* text) {
     bool tooLarge;
     bool negative;
     return ScanDecimal(text, &tooLarge, &negative);
+}
+
+// Whether a digit follows the blanks and the sign, that is whether Str_ToInt reads a number there at all.
+bool Str_HasNumber(const char* text) {
+    bool negative;
+    if (text == nullptr)
+        return false;
+    text = SkipBlanksAndSign(text, &negative);
+    return *text >= '0' && *text <= '9';
 }
 
 // Like Str_ToInt, but a number beyond the 32-bit range gives the nearest end of the range.

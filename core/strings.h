@@ -46,6 +46,8 @@ void Str_FromInt(int32_t value, int32_t target);
 int32_t Str_ToInt(const char* text);
 // The same reading, but a number beyond the 32-bit range gives INT32_MAX or INT32_MIN.
 int32_t Str_ToIntClamped(const char* text);
+// Whether the text holds a number by those rules: a digit after the blanks, tabs and one sign.
+bool Str_HasNumber(const char* text);
 // red + green * 256 + blue * 65536 (0x00BBGGRR).
 int32_t Color_Make(int32_t red, int32_t green, int32_t blue);
 

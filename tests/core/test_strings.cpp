@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/contract.h"
@@ -119,6 +120,14 @@ TEST_F(StringsTest, test_to_int_clamped_stops_at_the_range_ends) {
     for (const Case& c : cases) {
         EXPECT_EQ(Str_ToIntClamped(c.text), c.expected)
             << "text '" << (c.text != nullptr ? c.text : "(null)") << "'";
+    }
+    // Whether a number is there at all: a digit after the blanks and one sign, "0" included.
+    const std::pair<const char*, bool> numbers[] = {
+        {"0", true},    {" \t-5", true}, {"+7x", true},  {"30min", true}, {"", false},
+        {"abc", false}, {" - 5", false}, {"--5", false}, {"-", false},    {nullptr, false}};
+    for (const auto& n : numbers) {
+        EXPECT_EQ(Str_HasNumber(n.first), n.second)
+            << "text '" << (n.first != nullptr ? n.first : "(null)") << "'";
     }
 }
 
