@@ -769,40 +769,21 @@ bool Program::Keys(const std::vector<WORD>& keys) {
     return SendInputs(inputs);
 }
 
-void PumpMessages() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
 HWND OpenEditor() {
     HWND editor = CreateWindowExA(0, "Edit", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 300, 300, 200,
-                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+                                  nullptr, nullptr, nullptr, nullptr);
     SetForegroundWindow(editor);
     SetFocus(editor);
-    if (editor != nullptr && !WaitFor(
-                                 [editor] {
-                                     PumpMessages();
-                                     return GetForegroundWindow() == editor && GetFocus() == editor;
-                                 },
-                                 2000)) {
-        DestroyWindow(editor);
-        editor = nullptr;
-    }
+    WaitFor([editor] { return GetForegroundWindow() == editor; }, 2000);
     return editor;
 }
 
 int Program::FocusNumber() {
-    HWND main = Main();
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
-    if (main == nullptr || !GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info) ||
-        info.hwndFocus == nullptr || GetParent(info.hwndFocus) != main) {
-        return 0;
-    }
-    return GetDlgCtrlID(info.hwndFocus);
+    GetGUIThreadInfo(GetWindowThreadProcessId(Main(), nullptr), &info);
+    return info.hwndFocus != nullptr && GetParent(info.hwndFocus) == Main() ? GetDlgCtrlID(info.hwndFocus)
+                                                                            : 0;
 }
 
 std::vector<HWND> Program::NewTrayIcons() {

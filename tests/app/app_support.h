@@ -133,11 +133,8 @@ struct WindowInfo {
 };
 WindowInfo Inspect(HWND window);
 
-// Another program the user types in: a top-level edit field of the calling thread, brought to the
-// foreground with the keyboard focus (null if it could not be). PumpMessages dispatches the calling
-// thread's waiting messages, so that the field takes its keys.
+// Another program the user types in: an edit field of the calling thread, brought to the foreground.
 HWND OpenEditor();
-void PumpMessages();
 
 // How the program is laid out for one run.
 struct Layout {
@@ -215,8 +212,7 @@ class Program {
     // A real left click in the middle of the control, as a user's: unlike BM_CLICK it lets the focus
     // change (and its event) be taken before the click.
     bool MouseClick(int number);
-    // The control number that has the keyboard focus of the main window's thread (GetGUIThreadInfo);
-    // 0 when the focus is on no control of window 0.
+    // The number of the control of window 0 that has its thread's focus (GetGUIThreadInfo), else 0.
     int FocusNumber();
 
     // Tray icons that appeared since the start (gone again once the program has ended cleanly),

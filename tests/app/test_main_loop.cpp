@@ -366,18 +366,17 @@ TEST(MainLoop, test_focus_tab_enter_and_the_dropped_list) {
             << "expected the focus on " << step.second << ", got " << program.FocusNumber();
     }
     HWND editor = apptest::OpenEditor(); // the user leaves for another program and comes back
-    ASSERT_NE(editor, nullptr);
+    ASSERT_EQ(GetForegroundWindow(), editor);
     SetForegroundWindow(program.Main());
     EXPECT_TRUE(apptest::WaitFor([&] { return program.FocusNumber() == kStartButton; }, 2000))
         << "activated again: got " << program.FocusNumber();
     DestroyWindow(editor);
-
     auto dropped = [&] { return SendMessageA(program.Control(kTaskList), CB_GETDROPPEDSTATE, 0, 0) != 0; };
     ASSERT_TRUE(program.Keys({tab}));
     for (WORD key : {VK_ESCAPE, VK_RETURN}) {
         ASSERT_TRUE(program.Keys({VK_F4}) && apptest::WaitFor(dropped, 2000)) << "F4 did not drop the list";
-        ASSERT_TRUE(program.Keys({VK_DOWN}) && program.Keys({key}));
-        EXPECT_TRUE(apptest::WaitFor([&] { return !dropped(); }, 2000)) << key << " did not close the list";
+        ASSERT_TRUE(program.Keys({key}) && apptest::WaitFor([&] { return !dropped(); }, 2000))
+            << key << " left it open";
         EXPECT_TRUE(program.Running()) << key << " in an open list ended the program";
     }
     ASSERT_TRUE(program.Keys({VK_ESCAPE}));
