@@ -120,7 +120,7 @@ TEST(MainLoop, test_countdown_shows_on_the_real_taskbar_object_once_the_button_i
     program.WatchWineLog();
     ASSERT_TRUE(program.Start("end 99"));
     const UINT buttonCreated = RegisterWindowMessageA("TaskbarButtonCreated");
-    std::vector<std::string> values, states, filters;
+    std::vector<std::string> values, states;
     std::string why;
     Sleep(1200);
     ASSERT_TRUE(program.WineLog("SetProgressValue ", &values, &why)) << why;
@@ -130,8 +130,7 @@ TEST(MainLoop, test_countdown_shows_on_the_real_taskbar_object_once_the_button_i
     ASSERT_TRUE(apptest::WaitFor([&] { return IdleSet(program); }, 2000));
     program.WineLog("SetProgressValue ", &values, &why);
     program.WineLog("SetProgressState ", &states, &why);
-    program.WineLog("ChangeWindowMessageFilterEx ", &filters, &why);
-    // Wine prints handles and messages in hexadecimal.
+    // Wine prints handles in hexadecimal.
     const auto main = reinterpret_cast<uintptr_t>(program.Main());
     auto hex = [](const std::string& text, size_t at) {
         return at == std::string::npos ? 0 : std::strtoull(text.c_str() + at, nullptr, 16);
@@ -142,9 +141,6 @@ TEST(MainLoop, test_countdown_shows_on_the_real_taskbar_object_once_the_button_i
         << "expected 99 + 1 steps, got " << values[0];
     ASSERT_EQ(states.size(), 1u) << "expected Abbrechen to clear the button";
     EXPECT_NE(states[0].find("flags 0"), std::string::npos) << "expected no progress, got " << states[0];
-    EXPECT_TRUE(std::any_of(filters.begin(), filters.end(), [&](const std::string& f) {
-        return hex(f, 0) == main && hex(f, f.find(' ')) == buttonCreated;
-    })) << "expected the button message let through window 0's filter";
     program.ChooseMenu(kItemQuit);
     EXPECT_EQ(program.WaitExit(5000), 0u);
 }
