@@ -414,8 +414,14 @@ bool Program::Start(const std::string& arguments, const Layout& layout) {
 }
 
 bool Program::Launch(const std::string& arguments, const Layout& layout) {
-    if (!RecorderReady(nullptr)) {
+    // Each refusal says why: a start that fails in a long run must be diagnosable from its log.
+    auto refuse = [](const std::string& why) {
+        std::fprintf(stderr, "start: %s (error %lu)\n", why.c_str(), GetLastError());
         return false;
+    };
+    std::string recorderWhy;
+    if (!RecorderReady(&recorderWhy)) {
+        return refuse(recorderWhy);
     }
     // A run meant for another display scale must not pass quietly at 100 %.
     char asked[16] = "";
@@ -427,15 +433,15 @@ bool Program::Launch(const std::string& arguments, const Layout& layout) {
     folder_ = MakeTempDir("run");
     exe_ = folder_ + "\\" + kProgramName;
     if (!CopyFileA((BinDir() + "\\" + kProgramName).c_str(), exe_.c_str(), FALSE)) {
-        return false;
+        return refuse("could not copy the program to " + exe_);
     }
     if (layout.withImages && !(CopyFolder(BinDir() + "\\Symbole", folder_ + "\\Symbole") &&
                                CopyFolder(BinDir() + "\\Bilder", folder_ + "\\Bilder"))) {
-        return false;
+        return refuse("could not copy the image folders to " + folder_);
     }
     for (const std::string& file : layout.besideProgram) {
         if (!CopyFileA((BinDir() + "\\" + file).c_str(), (folder_ + "\\" + file).c_str(), FALSE)) {
-            return false;
+            return refuse("could not copy " + file + " beside the program");
         }
     }
     record_ = folder_ + "\\record.txt";
@@ -464,7 +470,7 @@ bool Program::Launch(const std::string& arguments, const Layout& layout) {
     if (!CreateProcessA(exe_.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, current.c_str(),
                         &si, &pi_)) {
         pi_ = PROCESS_INFORMATION{};
-        return false;
+        return refuse("CreateProcess failed for " + commandLine);
     }
     return true;
 }
@@ -523,15 +529,30 @@ bool Program::WaitReady() {
     WaitForInputIdle(pi_.hProcess, kWindowWaitMs);
     if (!WaitFor([this] { return Control(kToneBox) != nullptr || !Running(); }, kWindowWaitMs) ||
         Control(kToneBox) == nullptr) {
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(pi_.hProcess, &code);
+        std::fprintf(
+            stderr, "start: no main window with its controls after %lu ms (%s %lu)\n",
+            static_cast<unsigned long>(NowMs() - startedMs_),
+            code == STILL_ACTIVE ? "still running, window" : "the program ended with code",
+            static_cast<unsigned long>(code == STILL_ACTIVE ? reinterpret_cast<uintptr_t>(Main()) : code));
         return false;
     }
     // And the main thread answers messages (it may still be finishing the menus and the tray).
     DWORD_PTR result = 0;
     bool answered = SendMessageTimeoutA(Main(), WM_NULL, 0, 0, SMTO_NORMAL, kWindowWaitMs, &result) != 0;
+    if (!answered) {
+        std::fprintf(stderr, "start: the main window did not answer (error %lu, running %d)\n",
+                     GetLastError(), Running() ? 1 : 0);
+    }
     // The tray icon and its tip come last before the command line is applied; the shell can take
     // seconds to show the first icon, and the main thread answers sent messages meanwhile.
     if (answered && expectTray_) {
         answered = WaitFor([this] { return TrayIcon() != nullptr; }, kWindowWaitMs, 50);
+        if (!answered) {
+            std::fprintf(stderr, "start: no tray icon after %lu ms\n",
+                         static_cast<unsigned long>(kWindowWaitMs));
+        }
     }
     // The command line is applied right after the tray tip; give the main thread a moment to do it
     // and reach its loop.
