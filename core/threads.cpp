@@ -42,6 +42,9 @@ volatile LONG g_lockState = 0; // 0 none, 1 being set up, 2 ready
 // The calling thread's own cancel event (null for threads not started by Thread_Start).
 ThreadSlot<> g_cancelSlot;
 
+// A test's stand-in for the wait under every sleep, or null.
+SleepWaitProc g_wait = nullptr;
+
 HANDLE OwnCancelEvent() {
     return static_cast<HANDLE>(g_cancelSlot.Get());
 }
@@ -101,6 +104,19 @@ ThreadRecord* FindRecord(int32_t number) {
             return record;
     }
     return nullptr;
+}
+
+// value / 10000 in 32-bit divisions, 16 bits of the quotient at a time: a 32-bit program would otherwise
+// link the runtime's 64-bit division (1 KiB) for this one quotient.
+uint64_t PerTenThousand(uint64_t value) {
+    uint64_t quotient = 0;
+    uint32_t rest = 0;
+    for (int shift = 48; shift >= 0; shift -= 16) {
+        const uint32_t part = (rest << 16) | static_cast<uint32_t>((value >> shift) & 0xFFFF);
+        quotient = (quotient << 16) | part / 10000;
+        rest = part % 10000;
+    }
+    return quotient;
 }
 
 // Leaves the calling thread after giving back what it owns. Only called at cancellation
@@ -321,6 +337,11 @@ int32_t Thread_RecordCount(void) {
 // Sleeps; a cancelled thread leaves instead.
 void Sleep_Ms(DWORD milliseconds) {
     HANDLE event = OwnCancelEvent();
+    if (g_wait != nullptr) {
+        if (g_wait(event, milliseconds) == WAIT_OBJECT_0 && event != nullptr)
+            LeaveThread();
+        return;
+    }
     if (event == nullptr) {
         Sleep(milliseconds);
         return;
@@ -329,6 +350,31 @@ void Sleep_Ms(DWORD milliseconds) {
         LeaveThread();
     if (milliseconds == 0)
         Sleep(0); // keep the yield of a zero sleep
+}
+
+// A wait's time-out counts the time asleep on Windows 7 but not on Windows 8 and later; a wait that ends
+// before the deadline is followed by another for the rest, so the end comes on this clock on both.
+void Sleep_Until(uint64_t deadline) {
+    bool slept = false;
+    for (;;) {
+        const uint64_t now = Clock_Ms();
+        if (now >= deadline) {
+            // A sleep has just looked at the cancel event; without one this is still a cancellation point.
+            if (!slept)
+                Thread_CheckCancel();
+            return;
+        }
+        const uint64_t rest = deadline - now;
+        Sleep_Ms(rest < INFINITE ? static_cast<DWORD>(rest) : INFINITE - 1);
+        slept = true;
+    }
+}
+
+// The interrupt time counts 100-ns units; "unbiased" leaves out the time asleep.
+uint64_t Clock_Ms(void) {
+    ULONGLONG units = 0;
+    QueryUnbiasedInterruptTime(&units);
+    return PerTenThousand(units);
 }
 
 // Leaves the calling thread if it has been cancelled.
@@ -346,4 +392,13 @@ bool Thread_IsCancelled(void) {
 // The calling thread's cancel event, or null.
 HANDLE Thread_CancelEvent(void) {
     return OwnCancelEvent();
+}
+
+// ---- Test support ----
+
+// Swaps the wait under every sleep.
+SleepWaitProc Sleep_SetWaitProc(SleepWaitProc proc) {
+    SleepWaitProc previous = g_wait;
+    g_wait = proc;
+    return previous;
 }

@@ -1,5 +1,5 @@
-// Threads named by small numbers (1, 2, ... never reused), safe cancellation and the
-// cancellable sleep.
+// Threads named by small numbers (1, 2, ... never reused), safe cancellation, the cancellable sleep
+// and the clock that sleeps are measured against.
 //
 // Cancellation is cooperative: Thread_Terminate signals the thread's cancel event and waits
 // until the thread has left. A thread started with Thread_Start leaves at its next
@@ -34,6 +34,13 @@ void Thread_ReleaseAll(void);
 bool Thread_StopAll(DWORD timeoutMs);
 // Sleeps milliseconds; on a cancelled thread it leaves the thread instead.
 void Sleep_Ms(DWORD milliseconds);
+// Sleeps until Clock_Ms() has reached deadline, again for the rest whenever a wait ends early; returns at
+// once for a deadline that has passed. A cancellation point like Sleep_Ms.
+void Sleep_Until(uint64_t deadline);
+
+// Milliseconds of a monotonic clock that stands still while the computer sleeps or hibernates (the
+// unbiased interrupt time). It moves in the system's clock ticks, 15.6 ms by default.
+uint64_t Clock_Ms(void);
 
 // Number of records in the thread list (for diagnostics and tests).
 int32_t Thread_RecordCount(void);
@@ -47,3 +54,11 @@ bool Thread_IsCancelled(void);
 // by Thread_Start. Blocking waits elsewhere in the toolkit may include it and then call
 // Thread_CheckCancel.
 HANDLE Thread_CancelEvent(void);
+
+// ---- Test support ----
+
+// The wait under every sleep: up to milliseconds for the event (null: none), WAIT_OBJECT_0 when the event
+// was set. A stand-in can make waits last as long as they do elsewhere (to the next clock tick, or later).
+typedef DWORD (*SleepWaitProc)(HANDLE event, DWORD milliseconds);
+// Replaces the wait (null restores the system's). Returns the previous one.
+SleepWaitProc Sleep_SetWaitProc(SleepWaitProc proc);

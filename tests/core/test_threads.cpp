@@ -61,6 +61,14 @@ DWORD WINAPI SleeperBody(LPVOID) {
     return 7;
 }
 
+// A wait that ends after a quarter of its time, as a wait's time-out can on Windows 7 after the computer
+// slept; it counts its calls.
+std::atomic<int> g_waits{0};
+DWORD ShortWait(HANDLE event, DWORD ms) {
+    ++g_waits;
+    return event != nullptr ? WaitForSingleObject(event, ms / 4) : (Sleep(ms / 4), WAIT_TIMEOUT);
+}
+
 // Terminates itself once it knows its number.
 DWORD WINAPI SelfTerminatingBody(LPVOID) {
     g_selfHandle = DuplicateSelf();
@@ -327,6 +335,28 @@ TEST_F(ThreadsTest, test_sleep_durations) {
     EXPECT_GE(took, 85u);
     EXPECT_LT(took, 1000u);
     Sleep_Ms(0);
+}
+
+// Sleep_Until ends when the clock has reached its deadline, not before, also when its waits end early; a
+// deadline that has passed returns without a wait. The clock is the unbiased interrupt time in ms.
+TEST_F(ThreadsTest, test_sleep_until_ends_on_the_clock_deadline) {
+    ULONGLONG units = 0;
+    QueryUnbiasedInterruptTime(&units);
+    EXPECT_NEAR(static_cast<double>(Clock_Ms()), static_cast<double>(units / 10000), 20.0);
+    for (SleepWaitProc wait : {SleepWaitProc{nullptr}, ShortWait}) {
+        g_waits = 0;
+        Sleep_SetWaitProc(wait);
+        const uint64_t deadline = Clock_Ms() + 200;
+        Sleep_Until(deadline);
+        const int waits = g_waits;
+        Sleep_Until(deadline - 100);
+        EXPECT_EQ(g_waits, waits) << "a passed deadline must not wait";
+        const uint64_t woke = Clock_Ms();
+        Sleep_SetWaitProc(nullptr);
+        EXPECT_GE(woke, deadline) << (wait ? "early waits" : "system wait") << ": woke before the deadline";
+        EXPECT_LT(woke, deadline + 100) << (wait ? "early waits" : "system wait");
+        EXPECT_TRUE(wait == nullptr || g_waits >= 2) << "expected the rest slept after an early wake";
+    }
 }
 
 TEST_F(ThreadsTest, test_cancelled_thread_starts_no_thread) {
