@@ -29,10 +29,16 @@ constexpr uint32_t kBannerFlags = WS_POPUP | WIN_NO_ACTIVATE;
 static_assert(WS_POPUP == 0x80000000, "the banner is a pop-up");
 constexpr int32_t kTextX = 5, kTextY = 5, kTextWidth = 1000, kTextHeight = 20;
 
-// The slide: 41 positions of 10 ms each way, 3000 ms in view.
+// The slide's timeline: 41 positions of 10 ms each from y -40 down to 0, 3000 ms in view, and 41
+// positions of 10 ms each back up to -40. Times in ms since the slide began.
 constexpr int32_t kShownY = 0;
-constexpr DWORD kSlideStepMs = 10;
-constexpr DWORD kInViewMs = 3000;
+constexpr int32_t kSlideStepMs = 10;
+constexpr int32_t kSlidePositions = kShownY - BANNER_HIDDEN_Y + 1;
+constexpr int32_t kSlideInMs = kSlidePositions * kSlideStepMs;
+constexpr int32_t kInViewMs = 3000;
+constexpr int32_t kSlideOutFromMs = kSlideInMs + kInViewMs;
+constexpr int32_t kSlideEndMs = kSlideOutFromMs + kSlideInMs;
+static_assert(kSlidePositions == 41 && kSlideEndMs == 3820, "410 ms down, 3000 ms in view, 410 ms up");
 
 // The banner loop looks this often whether its window still exists (it may be destroyed from
 // outside, for instance with its owner).
@@ -148,22 +154,48 @@ DWORD WINAPI ShowWarning(LPVOID elapsedArgument) {
     return 0;
 }
 
-// The slide of the banner that holds number 1 when the slide begins.
+// The slide of the banner that holds number 1 when the slide begins. Each move goes to the position due at
+// that moment, so a sleep that lasts longer (to the next clock tick) skips positions instead of stretching
+// the slide; it always ends back at -40.
 DWORD WINAPI SlideBanner(LPVOID ignored) {
     (void)ignored;
     HWND banner = Win_Handle(kBannerWindow);
-    for (int32_t y = BANNER_HIDDEN_Y; y <= kShownY; ++y) {
-        if (!SlideTo(banner, y)) {
-            return 0;
+    const uint64_t begun = Clock_Ms();
+    int32_t shown = INT32_MIN;
+    for (uint64_t elapsed = 0; elapsed < kSlideEndMs; elapsed = Clock_Ms() - begun) {
+        const int32_t y = Banner_SlideY(static_cast<int32_t>(elapsed));
+        if (y != shown) {
+            if (!SlideTo(banner, y)) {
+                return 0;
+            }
+            shown = y;
         }
-        Sleep_Ms(kSlideStepMs);
+        Sleep_Until(begun + static_cast<uint64_t>(Banner_SlideNextMs(static_cast<int32_t>(elapsed))));
     }
-    Sleep_Ms(kInViewMs);
-    for (int32_t y = kShownY; y >= BANNER_HIDDEN_Y; --y) {
-        if (!SlideTo(banner, y)) {
-            return 0;
-        }
-        Sleep_Ms(kSlideStepMs);
+    if (shown != BANNER_HIDDEN_Y) {
+        SlideTo(banner, BANNER_HIDDEN_Y);
     }
     return 0;
+}
+
+// Down one pixel every 10 ms, at the top from 400 ms on, up one pixel every 10 ms from 3410 ms on.
+int32_t Banner_SlideY(int32_t elapsedMs) {
+    if (elapsedMs < kSlideInMs) {
+        return BANNER_HIDDEN_Y + elapsedMs / kSlideStepMs;
+    }
+    if (elapsedMs < kSlideOutFromMs) {
+        return kShownY;
+    }
+    if (elapsedMs < kSlideEndMs) {
+        return kShownY - (elapsedMs - kSlideOutFromMs) / kSlideStepMs;
+    }
+    return BANNER_HIDDEN_Y;
+}
+
+// The next multiple of 10 ms, but in view nothing moves until the first step up.
+int32_t Banner_SlideNextMs(int32_t elapsedMs) {
+    if (elapsedMs >= kSlideInMs - kSlideStepMs && elapsedMs < kSlideOutFromMs + kSlideStepMs) {
+        return kSlideOutFromMs + kSlideStepMs;
+    }
+    return (elapsedMs / kSlideStepMs + 1) * kSlideStepMs;
 }

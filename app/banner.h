@@ -19,8 +19,14 @@ constexpr int32_t BANNER_BLUE_RED = 0, BANNER_BLUE_GREEN = 53, BANNER_BLUE_BLUE 
 DWORD WINAPI ShowWarning(LPVOID elapsed);
 
 // Thread body: slides window 1 down to y 0 in 41 steps of 10 ms, keeps it there for 3000 ms
-// and slides it back up to y -40. The argument is ignored. Returns 0.
+// and slides it back up to y -40, every position at its time on the clock. The argument is ignored.
+// Returns 0.
 DWORD WINAPI SlideBanner(LPVOID ignored);
+
+// The slide's position (y) at elapsedMs since it began, and the time (ms since it began) at which the
+// position next changes; at 3820 ms and later the slide is over, at y -40.
+int32_t Banner_SlideY(int32_t elapsedMs);
+int32_t Banner_SlideNextMs(int32_t elapsedMs);
 
 // Minutes the warning at step counter `elapsed` announces for a time field holding `limit`:
 // (limit div 60) - (elapsed div 60), both divisions truncating.

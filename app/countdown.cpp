@@ -7,6 +7,7 @@
 #include "app/mainwindow.h"
 #include "app/state.h"
 #include "app/tasks.h"
+#include "app/trace.h"
 #include "controls/control.h"
 #include "core/threads.h"
 #include "shell/power.h"
@@ -16,7 +17,7 @@
 namespace {
 
 // One countdown step.
-constexpr DWORD kStepMs = 1000;
+constexpr uint64_t kStepMs = 1000;
 // A warning is started at every step whose counter is a multiple of this.
 constexpr int32_t kStepsPerWarning = 60;
 
@@ -24,14 +25,20 @@ constexpr int32_t kStepsPerWarning = 60;
 
 // ---- Public functions ----
 
-// Counts V + 1 seconds for a field holding V (none for a negative V), then the final action.
-// Sleep_Ms and Thread_Start are the cancellation points where "Abbrechen" stops the thread.
+// Counts V + 1 seconds for a field holding V (none for a negative V), then the final action. Step n's
+// sleep ends n + 1 seconds after the start on the clock, so neither a step's own cost (a main thread
+// that answers the field late) nor a sleep that overshoots (to the next clock tick) adds up.
+// Sleep_Until and Thread_Start are the cancellation points where "Abbrechen" stops the thread.
 DWORD WINAPI Countdown(LPVOID ignored) {
     (void)ignored;
     // The machine must not fall asleep before its task is due, nor before its tool has started: the
     // request is held through the final action and ends with this thread (or the process).
     Power_StayAwake();
+    const uint64_t start = Clock_Ms();
+    TRACE_MARK("countdown");
     int32_t step = 0;
+    // A warning step passed while the countdown was behind the clock, not yet started, or -1.
+    int32_t warning = -1;
     for (;;) {
         if (App_Ending()) {
             return 0;
@@ -43,14 +50,24 @@ DWORD WINAPI Countdown(LPVOID ignored) {
         }
         // The share already passed, for the taskbar button; the main thread owns the taskbar object.
         PostMessageA(Win_Handle(MAIN_WINDOW), MSG_APP_STEP, static_cast<WPARAM>(step), limit);
-        Sleep_Ms(kStepMs);
+        const uint64_t next = start + static_cast<uint64_t>(step) * kStepMs + kStepMs;
+        Sleep_Until(next);
         if (step % kStepsPerWarning == 0) {
-            Thread_Start(ShowWarning, step);
+            warning = step;
+        }
+        // After a stall the steps are caught up at once; the warning waits until the count is back on the
+        // clock, so that a stall across several warning steps shows the last of them, not a burst.
+        if (warning >= 0 && Clock_Ms() < next + kStepMs) {
+            Thread_Start(ShowWarning, warning);
+            warning = -1;
         }
         if (step == INT32_MAX) {
             break; // the counter cannot pass this limit without wrapping
         }
         ++step;
+    }
+    if (warning >= 0) {
+        Thread_Start(ShowWarning, warning);
     }
     FinalAction();
 }

@@ -6,9 +6,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "app/startup.h"
+#include "core/sysdir.h"
+#include "core/threads.h"
 
 namespace apptest {
 
@@ -21,6 +26,78 @@ constexpr DWORD kMessageTimeoutMs = 5000;
 constexpr DWORD kWindowWaitMs = 15000;
 constexpr DWORD kSettleMs = 300;
 constexpr UINT kTrayNotify = 12501;
+// Names the stand-ins of a run of this test program in the program's place (Layout::standIns).
+constexpr char kStandInsVariable[] = "NACHTRIEGEL_STAND_INS";
+
+// ---- This test program as the program, with stand-ins ----
+
+DWORD g_readDelayMs = 0;
+DWORD g_lateMs = 0;
+bool g_tick = false;
+WNDPROC g_fieldProc = nullptr;
+
+// The time field answers its text late, as a busy main thread would.
+LRESULT CALLBACK SlowField(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_GETTEXT) {
+        Sleep(g_readDelayMs);
+    }
+    return CallWindowProcA(g_fieldProc, window, message, wParam, lParam);
+}
+
+// Puts SlowField under the time field (the main window's one edit) as it is created, before the toolkit
+// subclasses it in its turn.
+LRESULT CALLBACK WatchCreation(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        HWND window = reinterpret_cast<HWND>(wParam);
+        char name[16] = "", parent[16] = "";
+        GetClassNameA(window, name, sizeof name);
+        GetClassNameA(reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs->hwndParent, parent, sizeof parent);
+        if (g_fieldProc == nullptr && lstrcmpiA(name, "Edit") == 0 &&
+            lstrcmpA(parent, "WindowClass_0") == 0) {
+            g_fieldProc = reinterpret_cast<WNDPROC>(
+                SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SlowField)));
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The wait under every sleep of the program: late, or ending only on a 15.625 ms clock tick.
+DWORD StandInWait(HANDLE event, DWORD ms) {
+    double end = NowMs() + ms + g_lateMs;
+    end = g_tick ? std::ceil(end / 15.625) * 15.625 : end;
+    for (double left; (left = end - NowMs()) > 0;) {
+        const DWORD wait = static_cast<DWORD>(std::ceil(left));
+        if (event == nullptr) {
+            Sleep(wait);
+        } else if (WaitForSingleObject(event, wait) == WAIT_OBJECT_0) {
+            return WAIT_OBJECT_0;
+        }
+    }
+    return WAIT_TIMEOUT;
+}
+
+// Run before the tests' main: with kStandInsVariable set, this process is the program and never returns.
+int RunAsProgramIfAsked() {
+    char value[256] = "";
+    const DWORD length = GetEnvironmentVariableA(kStandInsVariable, value, sizeof value);
+    if (length == 0 || length >= sizeof value) {
+        return 0;
+    }
+    SetEnvironmentVariableA(kStandInsVariable, nullptr); // not for the program's own children
+    const char* read = std::strstr(value, "read=");
+    const char* late = std::strstr(value, "late=");
+    g_readDelayMs = read != nullptr ? static_cast<DWORD>(std::atoi(read + 5)) : 0;
+    g_lateMs = late != nullptr ? static_cast<DWORD>(std::atoi(late + 5)) : 0;
+    g_tick = std::strstr(value, "tick") != nullptr;
+    if (g_readDelayMs != 0) {
+        SetWindowsHookExA(WH_CBT, WatchCreation, nullptr, GetCurrentThreadId());
+    }
+    Sleep_SetWaitProc(g_lateMs != 0 || g_tick ? StandInWait : nullptr);
+    SysDir_RestrictDllSearch();
+    App_Main();
+}
+
+const int g_asProgram = RunAsProgramIfAsked();
 
 bool SameContent(const std::string& a, const std::string& b) {
     std::string x = ReadFile(a);
@@ -432,7 +509,10 @@ bool Program::Launch(const std::string& arguments, const Layout& layout) {
     }
     folder_ = MakeTempDir("run");
     exe_ = folder_ + "\\" + kProgramName;
-    if (!CopyFileA((BinDir() + "\\" + kProgramName).c_str(), exe_.c_str(), FALSE)) {
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    const std::string source = layout.standIns.empty() ? BinDir() + "\\" + kProgramName : self;
+    if (!CopyFileA(source.c_str(), exe_.c_str(), FALSE)) {
         return refuse("could not copy the program to " + exe_);
     }
     if (layout.withImages && !(CopyFolder(BinDir() + "\\Symbole", folder_ + "\\Symbole") &&
@@ -467,8 +547,11 @@ bool Program::Launch(const std::string& arguments, const Layout& layout) {
     STARTUPINFOA si{};
     si.cb = sizeof si;
     startedMs_ = NowMs();
-    if (!CreateProcessA(exe_.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, current.c_str(),
-                        &si, &pi_)) {
+    SetEnvironmentVariableA(kStandInsVariable, layout.standIns.empty() ? nullptr : layout.standIns.c_str());
+    const BOOL created = CreateProcessA(exe_.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                        current.c_str(), &si, &pi_);
+    SetEnvironmentVariableA(kStandInsVariable, nullptr);
+    if (!created) {
         pi_ = PROCESS_INFORMATION{};
         return refuse("CreateProcess failed for " + commandLine);
     }
@@ -826,6 +909,44 @@ HWND Program::TrayIcon() {
         }
     }
     return nullptr;
+}
+
+bool Program::SuspendMain(DWORD ms) {
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, pi_.dwThreadId);
+    if (thread == nullptr) {
+        return false;
+    }
+    const bool suspended = SuspendThread(thread) != static_cast<DWORD>(-1);
+    Sleep(ms);
+    ResumeThread(thread);
+    CloseHandle(thread);
+    return suspended;
+}
+
+double Program::WaitForCommandStart(DWORD timeoutMs) {
+    const double end = NowMs() + timeoutMs;
+    for (;;) {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        bool found = false;
+        PROCESSENTRY32 entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = snapshot != INVALID_HANDLE_VALUE && Process32First(snapshot, &entry); more && !found;
+             more = Process32Next(snapshot, &entry)) {
+            found = entry.th32ParentProcessID == pi_.dwProcessId &&
+                    (lstrcmpiA(entry.szExeFile, "shutdown.exe") == 0 ||
+                     lstrcmpiA(entry.szExeFile, "rundll32.exe") == 0);
+        }
+        if (snapshot != INVALID_HANDLE_VALUE) {
+            CloseHandle(snapshot);
+        }
+        if (found) {
+            return NowMs();
+        }
+        if (NowMs() >= end) {
+            return -1;
+        }
+        Sleep(1);
+    }
 }
 
 bool Program::Running() {

@@ -141,6 +141,11 @@ struct Layout {
     bool withImages = true; // copy Symbole and Bilder next to the program
     std::string currentDir; // "" = the program's folder; else started with this current directory
     std::vector<std::string> besideProgram; // files of the build's folder copied next to the program
+    // Not empty: this test program runs in the program's place, as the program's own code with the
+    // stand-ins named here, blank-separated: "read=MS" (every read of the time field, control 9, takes
+    // MS longer), "late=MS" (every sleep ends MS late), "tick" (every sleep ends on a 15.625 ms clock
+    // tick, as on Windows).
+    std::string standIns;
 };
 
 // One run of the real program in its own temporary folder.
@@ -233,6 +238,13 @@ class Program {
     // Has a thread started inside the program's process call LoadLibraryA(name), so the name is looked
     // up by the process's own search rules: 1 loaded, 0 refused, -1 when the thread could not run.
     int LoadInside(const std::string& name);
+
+    // Suspends the program's main thread for ms, as a main thread that cannot answer (a stall).
+    bool SuspendMain(DWORD ms);
+    // Waits until the program has started its final command (a shutdown.exe or rundll32.exe) and returns
+    // the moment it was first seen (NowMs), or -1. Polled every millisecond: closer to the start than the
+    // recorder's file.
+    double WaitForCommandStart(DWORD timeoutMs);
 
     // Running state.
     bool Running();

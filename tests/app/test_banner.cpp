@@ -38,6 +38,40 @@ bool AnyPixel(const RECT& area, COLORREF colour) {
     return found;
 }
 
+// The moments (NowMs) of one slide as seen from outside, polled every millisecond from when the banner is
+// found at its opening place, y -40.
+struct Slide {
+    double firstMove = -1, atTop = -1, leavesTop = -1, back = -1;
+    bool oneWay = true; // only down while sliding in, only up while sliding out
+};
+
+Slide FollowSlide(HWND banner) {
+    Slide slide;
+    const int hidden = apptest::Scaled(-40);
+    int last = hidden;
+    for (const double end = apptest::NowMs() + 8000; apptest::NowMs() < end && IsWindow(banner); Sleep(1)) {
+        const int top = Top(banner);
+        const double now = apptest::NowMs();
+        const bool out = slide.atTop >= 0 && top < 0;
+        slide.oneWay = slide.oneWay && (out ? top <= last : top >= last);
+        last = top;
+        if (slide.firstMove < 0 && top != hidden) {
+            slide.firstMove = now;
+        }
+        if (slide.atTop < 0 && top == 0) {
+            slide.atTop = now;
+        }
+        if (slide.atTop >= 0 && slide.leavesTop < 0 && top < 0) {
+            slide.leavesTop = now;
+        }
+        if (slide.leavesTop >= 0 && top == hidden) {
+            slide.back = now;
+            break;
+        }
+    }
+    return slide;
+}
+
 } // namespace
 
 TEST(Banner, test_banner_slides_in_stays_three_seconds_and_slides_out) {
@@ -110,6 +144,31 @@ TEST(Banner, test_banner_slides_in_stays_three_seconds_and_slides_out) {
     program.ChooseMenu(kItemQuit);
     EXPECT_EQ(program.WaitExit(5000), 0u);
     DestroyWindow(editor);
+}
+
+// Where a sleep of 10 ms lasts a whole clock tick (15.6 ms, as on Windows), the slide still keeps its time:
+// each position is the one due at its moment, so positions are skipped instead of the slide stretching to
+// 40 ticks (625 ms) each way. Seen from outside, a slide runs from its first move (to y -39, 10 ms after it
+// began) to y 0 at 400 ms: 390 ms; the slide-out from 3420 ms to -40 at 3810 ms.
+TEST(Banner, test_slide_keeps_its_time_when_every_sleep_ends_on_a_clock_tick) {
+    REQUIRE_RECORDER();
+    apptest::Layout layout;
+    layout.standIns = "tick";
+    Program program;
+    ASSERT_TRUE(program.Start("end 70 x 1", layout));
+    HWND banner = program.WaitForBanner(4000);
+    ASSERT_NE(banner, nullptr) << "no banner within 4 s";
+    const Slide slide = FollowSlide(banner);
+    ASSERT_GT(slide.back, 0) << "the banner did not slide in and out";
+    EXPECT_NEAR(slide.atTop - slide.firstMove, 390, 30) << "slide-in";
+    EXPECT_NEAR(slide.leavesTop - slide.atTop, 3020, 30) << "in view";
+    EXPECT_NEAR(slide.back - slide.leavesTop, 390, 30) << "slide-out";
+    EXPECT_TRUE(slide.oneWay) << "the banner went back on its way";
+    Sleep(100);
+    EXPECT_EQ(Top(banner), apptest::Scaled(-40)) << "the slide ends above the screen";
+    program.ChooseMenu(kItemQuit);
+    EXPECT_EQ(program.WaitExit(5000), 0u);
+    EXPECT_TRUE(program.Records().empty());
 }
 
 TEST(Banner, test_sentence_names_the_task_and_the_minutes_left) {
