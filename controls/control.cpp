@@ -259,7 +259,9 @@ void Ctl_SetText(ObjId number, const char* text) {
     }
 }
 
-// Writes the control's text at target; the write position ends on its zero.
+// Writes the control's text at target; the write position ends on its zero. For a control of another
+// thread every message is a round trip to that thread (the countdown reads the time field every second),
+// so the text is fetched into room for most texts at once, and measured only when it filled that room.
 void Ctl_GetText(ObjId number, int32_t target) {
     ControlRecord* record = Ctl_Record(number);
     if (record == nullptr) {
@@ -267,23 +269,28 @@ void Ctl_GetText(ObjId number, int32_t target) {
         return;
     }
     HWND hwnd = record->hwnd;
-    int32_t length = GetWindowTextLengthA(hwnd);
-    if (length < 0) {
-        length = 0;
+    int32_t room = CTL_TEXT_GUESS;
+    for (int32_t pass = 0;; ++pass) {
+        char* text = Scratch_Reserve(room, target);
+        if (text == nullptr) {
+            Scratch_SetPos(target);
+            return;
+        }
+        text[0] = '\0';
+        int32_t fetched = GetWindowTextA(hwnd, text, room + 1);
+        if (fetched < 0 || fetched > room) {
+            fetched = 0;
+        }
+        // A text that filled the room may go on; the second pass takes what the measured room holds (the
+        // text may have changed meanwhile, on another thread).
+        const int32_t length = fetched == room && pass == 0 ? GetWindowTextLengthA(hwnd) : 0;
+        if (length <= room) {
+            text[fetched] = '\0';
+            Scratch_Shrink(room - fetched);
+            return;
+        }
+        room = length;
     }
-    char* text = Scratch_Reserve(length, target);
-    if (text == nullptr) {
-        Scratch_SetPos(target);
-        return;
-    }
-    text[0] = '\0';
-    // The text may have become shorter since its length was taken (another thread).
-    int32_t fetched = GetWindowTextA(hwnd, text, length + 1);
-    if (fetched < 0 || fetched > length) {
-        fetched = 0;
-    }
-    text[fetched] = '\0';
-    Scratch_Shrink(length - fetched);
 }
 
 // State of the control as its kind reports it, 0 without one.

@@ -35,6 +35,10 @@ constexpr int32_t CTL_KIND_FRAME = 7;
 constexpr int32_t CTL_KIND_COMBO = 8;
 constexpr int32_t CTL_KIND_IMAGE = 9;
 
+// Ctl_GetText fetches up to this many characters with one message; a text that fills them is measured and
+// fetched again.
+constexpr int32_t CTL_TEXT_GUESS = 63;
+
 // Property on every control: its identifier (equal to its control ID).
 constexpr const char CTL_PROP_ID[] = "KX_ID";
 

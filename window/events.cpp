@@ -62,6 +62,12 @@ void FetchForever(MSG* msg) {
     }
 }
 
+// The messages an accelerator can translate. Every other message skips the table lookup, whose calls
+// would otherwise be made for each message the thread is woken for.
+bool MayBeShortcut(UINT message) {
+    return message == WM_KEYDOWN || message == WM_SYSKEYDOWN || message == WM_CHAR || message == WM_SYSCHAR;
+}
+
 bool KeyDown(int vk) {
     return (GetKeyState(vk) & 0x8000) != 0;
 }
@@ -128,8 +134,12 @@ int32_t Win_WaitEvent(int32_t timeout) {
         }
     }
 
-    HWND active = GetActiveWindow();
-    HACCEL table = KeyForDroppedList(msg) ? nullptr : Win_AccelFor(active);
+    HWND active = nullptr;
+    HACCEL table = nullptr;
+    if (MayBeShortcut(msg.message)) {
+        active = GetActiveWindow();
+        table = KeyForDroppedList(msg) ? nullptr : Win_AccelFor(active);
+    }
     // A translated accelerator has already sent its WM_COMMAND to the active window.
     if (table == nullptr || !TranslateAcceleratorA(active, table, &msg)) {
         TranslateMessage(&msg);
