@@ -24,6 +24,8 @@ namespace {
 constexpr int32_t kWindowWidth = 500;
 constexpr int32_t kWindowHeight = 350;
 constexpr uint32_t kWindowFlags = 0xCA0001;
+static_assert(kWindowFlags == (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WIN_SCREEN_CENTERED),
+              "window 0's flags");
 
 enum class Kind : uint8_t { Frame, Image, Text, Combo, Edit, Button, Check };
 
@@ -239,17 +241,21 @@ bool AddTrayIcon(const char* tip) {
 
 // ---- Public functions ----
 
-// Window 0, visible, in the normal state.
+// Window 0, hidden until it is filled: shown empty first, it would be drawn twice.
 bool MainWindow_Open(const char* title) {
-    return Win_Open(MAIN_WINDOW, 0, 0, kWindowWidth, kWindowHeight, title, kWindowFlags) != 0;
+    return Win_Open(MAIN_WINDOW, 0, 0, kWindowWidth, kWindowHeight, title, kWindowFlags | WIN_INVISIBLE) != 0;
+}
+
+// A window that the command line has minimised is already on the screen, as a task-bar button.
+void MainWindow_Show() {
+    if (!IsWindowVisible(Win_Handle(MAIN_WINDOW))) {
+        Win_Hide(MAIN_WINDOW, 0);
+    }
 }
 
 // Everything on and around window 0, in build order.
 void MainWindow_Build(const char* trayTip) {
     HWND window = Win_Handle(MAIN_WINDOW);
-    // The window is already on the screen: it is drawn once, filled, instead of once per control and
-    // menu item.
-    Win_SetRedraw(MAIN_WINDOW, 0);
     BuildControls(window);
     TRACE_MARK("controls");
     BuildMenus(window);
@@ -261,7 +267,6 @@ void MainWindow_Build(const char* trayTip) {
     }
     TRACE_MARK("shortcuts");
     SetMenuBitmaps();
-    Win_SetRedraw(MAIN_WINDOW, 1);
     TRACE_MARK("menu bitmaps");
     g_app.hasTrayIcon = AddTrayIcon(trayTip) ? 1 : 0;
     TRACE_MARK("tray icon");

@@ -8,8 +8,11 @@
 
 // ---- Public functions ----
 
-// Opens window 0 with the title; false when the window cannot be opened.
+// Opens window 0 with the title, hidden; false when the window cannot be opened.
 bool MainWindow_Open(const char* title);
+
+// Shows window 0 in the normal state, unless it is on the screen already (minimised by the command line).
+void MainWindow_Show();
 
 // Builds the controls, menus, shortcuts, menu bitmaps and the tray icon with its tip.
 void MainWindow_Build(const char* trayTip);

@@ -175,9 +175,11 @@ void App_Main() {
     MainWindow_Build(g_app.trayTip);
 
     App_ApplyCommandLine();
-    // The window was activated before it had controls: the focus goes to its first input now.
-    Win_RestoreFocus(MAIN_WINDOW);
     TRACE_MARK("command line");
+    // Shown once, filled, with the focus on its first input (or on "Abbrechen" once a countdown runs).
+    MainWindow_Show();
+    Win_RestoreFocus(MAIN_WINDOW);
+    TRACE_MARK("shown");
     MainLoop_Run();
     ProgramEnd();
 }
