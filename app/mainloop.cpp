@@ -109,6 +109,8 @@ void RunButton(ObjId control) {
 
 // One pass: hide when minimised, last pass's tray click, wait, menu, buttons, close.
 void MainLoop_Run() {
+    TRACE_MARK("loop");
+    TRACE_WRITE();
     do {
         // Kept before the pass may hide the window: by then a minimised window has lost its focus.
         HWND focus = GetFocus();
@@ -123,8 +125,6 @@ void MainLoop_Run() {
         if (g_app.currentEvent == EVENT_TRAY) {
             AnswerTrayClick();
         }
-        TRACE_MARK("loop");
-        TRACE_WRITE();
         g_app.currentEvent = Win_WaitEvent();
         if (g_app.currentEvent == EVENT_MENU) {
             RunMenuItem(Event_Menu());

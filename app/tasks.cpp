@@ -5,6 +5,7 @@
 
 #include "app/ids.h"
 #include "app/state.h"
+#include "app/trace.h"
 #include "controls/control.h"
 #include "core/strings.h"
 #include "core/sysdir.h"
@@ -65,6 +66,8 @@ void FinalAction() {
         ScratchFrame frame;
         if (Task_ToolPath(kind, frame.Start())) {
             Thread_CheckCancel(); // leaving here skips only the frame's end; the area goes with the thread
+            TRACE_MARK("tool");
+            TRACE_WRITE();
             Proc_Launch(Scratch_Ptr(frame.Start()), row->arguments, "", 0);
         }
     }

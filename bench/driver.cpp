@@ -4,7 +4,9 @@
 //
 //   driver startup  EXE [ARGS]              start-up time and peak resident memory
 //   driver idle     EXE SECONDS [ARGS]      CPU time and thread wake-ups over SECONDS while running
-//   driver accuracy EXE FIELD RECORDFILE    time from "Starten" to the start of the final command
+//   driver accuracy EXE FIELD RECORDFILE [STALL_MS]
+//                                           time from "Starten" to the start of the final command; with
+//                                           STALL_MS, the main thread is suspended that long at every step
 //   driver banner   EXE                     timing of the first warning banner's slide
 //   driver pose     EXE STATE READY DONE    set up a picture (idle|countdown|warnung|tray), write READY,
 //                                           wait for DONE, end
@@ -421,7 +423,8 @@ int Mode_Idle(const char* exe, int32_t seconds, const char* args) {
     return alive ? 0 : 1;
 }
 
-// A recorder process started by the program, or 0.
+// The final command started by the program (the recorder, under a system tool's name), or 0. Another child
+// (the desktop process, when the program was the first of its Wine prefix to need it) does not count.
 DWORD Child_Find(DWORD parent) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) {
@@ -431,7 +434,8 @@ DWORD Child_Find(DWORD parent) {
     entry.dwSize = sizeof(entry);
     DWORD found = 0;
     for (BOOL ok = Process32First(snapshot, &entry); ok; ok = Process32Next(snapshot, &entry)) {
-        if (entry.th32ParentProcessID == parent) {
+        if (entry.th32ParentProcessID == parent && (_stricmp(entry.szExeFile, "shutdown.exe") == 0 ||
+                                                    _stricmp(entry.szExeFile, "rundll32.exe") == 0)) {
             found = entry.th32ProcessID;
             break;
         }
@@ -440,11 +444,78 @@ DWORD Child_Find(DWORD parent) {
     return found;
 }
 
+// Suspends a thread for stallMs once a second from a moment on, as a main thread too busy to answer the
+// countdown's read at every step.
+struct Staller {
+    HANDLE thread;
+    double firstMs;
+    DWORD stallMs;
+    volatile LONG stop;
+};
+
+DWORD WINAPI Staller_Run(LPVOID parameter) {
+    Staller* staller = static_cast<Staller*>(parameter);
+    for (int step = 0; staller->stop == 0; ++step) {
+        const double at = staller->firstMs + 1000.0 * step;
+        while (Now_Ms() < at && staller->stop == 0) {
+            Sleep(1);
+        }
+        SuspendThread(staller->thread);
+        Sleep(staller->stallMs);
+        ResumeThread(staller->thread);
+    }
+    return 0;
+}
+
+// The platform's own time from CreateProcess until the started process is listed, for the tool the
+// program starts at the end (the recorder in its place): the median of five starts by the driver, seen
+// by the same polling as the program's command. It is the platform's cost, not the countdown's.
+double Launch_LatencyMs(const char* scratchRecord) {
+    char command[MAX_PATH + 32];
+    char tool[MAX_PATH] = "";
+    GetSystemDirectoryA(tool, MAX_PATH);
+    snprintf(command, sizeof(command), "\"%s\\shutdown.exe\" -latency", tool);
+    SetEnvironmentVariableA("NACHTRIEGEL_RECORD", scratchRecord);
+    double times[5];
+    int count = 0;
+    for (int i = 0; i < 5; ++i) {
+        STARTUPINFOA si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        const double t = Now_Ms();
+        if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+            continue;
+        }
+        while (Child_Find(GetCurrentProcessId()) == 0 && Now_Ms() - t < 5000) {
+            Sleep(1);
+        }
+        times[count++] = Now_Ms() - t;
+        WaitForSingleObject(pi.hProcess, 5000);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    DeleteFileA(scratchRecord);
+    if (count == 0) {
+        return 0;
+    }
+    for (int i = 1; i < count; ++i) { // insertion sort of at most five values
+        for (int j = i; j > 0 && times[j - 1] > times[j]; --j) {
+            const double swap = times[j];
+            times[j] = times[j - 1];
+            times[j - 1] = swap;
+        }
+    }
+    return times[count / 2];
+}
+
 // Types the field, clicks "Starten" and times the start of the final command.
-int Mode_Accuracy(const char* exe, const char* field, const char* recordPath) {
+int Mode_Accuracy(const char* exe, const char* field, const char* recordPath, DWORD stallMs) {
     char record[MAX_PATH];
     Path_ToWindows(recordPath, record, sizeof(record));
     DeleteFileA(record);
+    char scratch[MAX_PATH + 16];
+    snprintf(scratch, sizeof(scratch), "%s.latency", record);
+    const double launch = Launch_LatencyMs(scratch);
     // The recorders standing in for the system tools write where this variable says; the program and
     // its command inherit it.
     SetEnvironmentVariableA("NACHTRIEGEL_RECORD", record);
@@ -465,6 +536,13 @@ int Mode_Accuracy(const char* exe, const char* field, const char* recordPath) {
         running = !IsWindowEnabled(start);
         Sleep(running ? 0 : 1);
     }
+    const double runningAt = Now_Ms() - t0;
+    // Each stall begins a little before a step's read is due, so that the read waits for its end.
+    Staller staller = {OpenThread(THREAD_SUSPEND_RESUME, FALSE, target.pi.dwThreadId), t0 + 980.0, stallMs,
+                       0};
+    HANDLE stalls = stallMs != 0 && staller.thread != nullptr
+                        ? CreateThread(nullptr, 0, Staller_Run, &staller, 0, nullptr)
+                        : nullptr;
     // Sleep through most of the countdown, then look for the started command every millisecond.
     const double quietUntil = t0 + expected - 3000;
     while (Now_Ms() < quietUntil && WaitForSingleObject(target.pi.hProcess, 100) == WAIT_TIMEOUT) {
@@ -484,6 +562,14 @@ int Mode_Accuracy(const char* exe, const char* field, const char* recordPath) {
         }
         Sleep(1);
     }
+    if (stalls != nullptr) {
+        InterlockedExchange(&staller.stop, 1);
+        WaitForSingleObject(stalls, 5000);
+        CloseHandle(stalls);
+    }
+    if (staller.thread != nullptr) {
+        CloseHandle(staller.thread);
+    }
     // The recorder writes its file a little later.
     char text[1024] = "";
     for (int i = 0; i < 500 && File_Read(record, text, sizeof(text)) <= 0; ++i) {
@@ -500,10 +586,11 @@ int Mode_Accuracy(const char* exe, const char* field, const char* recordPath) {
     GetExitCodeProcess(target.pi.hProcess, &code);
     const char* how = Target_End(&target);
     const double error = command - expected;
-    printf("accuracy field=%s expected_ms=%.0f click_ms=%.1f running=%d command_ms=%.1f exit_ms=%.1f "
-           "error_ms=%.1f error_ms_per_min=%.1f exit_code=%lu end=%s record=\"%s\"\n",
-           field, expected, clicked, running ? 1 : 0, command, exited, error, error * 60000.0 / expected,
-           code, how, text);
+    printf("accuracy field=%s stall_ms=%lu expected_ms=%.0f click_ms=%.1f running=%d running_ms=%.1f "
+           "command_ms=%.1f "
+           "exit_ms=%.1f launch_ms=%.1f error_ms=%.1f net_error_ms=%.1f exit_code=%lu end=%s record=\"%s\"\n",
+           field, stallMs, expected, clicked, running ? 1 : 0, runningAt, command, exited, launch, error,
+           error - launch, code, how, text);
     return command >= 0 && text[0] != 0 ? 0 : 1;
 }
 
@@ -623,8 +710,8 @@ int main(int argc, char** argv) {
         Args_Join(argc, argv, 4, args, sizeof(args));
         return Mode_Idle(argv[2], atoi(argv[3]), args);
     }
-    if (argc == 5 && strcmp(argv[1], "accuracy") == 0) {
-        return Mode_Accuracy(argv[2], argv[3], argv[4]);
+    if ((argc == 5 || argc == 6) && strcmp(argv[1], "accuracy") == 0) {
+        return Mode_Accuracy(argv[2], argv[3], argv[4], argc == 6 ? static_cast<DWORD>(atoi(argv[5])) : 0);
     }
     if (argc == 3 && strcmp(argv[1], "banner") == 0) {
         return Mode_Banner(argv[2]);

@@ -14,8 +14,7 @@ struct Mark {
     FILETIME at;
 };
 Mark g_marks[kMaxMarks];
-int g_count = 0;
-bool g_written = false;
+volatile LONG g_count = 0; // marks taken, also past kMaxMarks; the countdown's thread marks too
 
 // 100-nanosecond ticks of a file time.
 unsigned long long Ticks(const FILETIME& time) {
@@ -26,10 +25,10 @@ unsigned long long Ticks(const FILETIME& time) {
 
 // Records the time of a step's end.
 void Trace_Mark(const char* step) {
-    if (g_count < kMaxMarks) {
-        g_marks[g_count].step = step;
-        GetSystemTimePreciseAsFileTime(&g_marks[g_count].at);
-        ++g_count;
+    const LONG index = InterlockedIncrement(&g_count) - 1;
+    if (index < kMaxMarks) {
+        g_marks[index].step = step;
+        GetSystemTimePreciseAsFileTime(&g_marks[index].at);
     }
 }
 
@@ -37,10 +36,9 @@ void Trace_Mark(const char* step) {
 void Trace_Write() {
     char path[MAX_PATH];
     DWORD length = GetEnvironmentVariableA("NACHTRIEGEL_TRACE", path, sizeof path);
-    if (g_written || length == 0 || length >= sizeof path) {
+    if (length == 0 || length >= sizeof path) {
         return;
     }
-    g_written = true;
     FILETIME created, exited, kernel, user;
     if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
         return;
@@ -49,7 +47,7 @@ void Trace_Write() {
     if (out == INVALID_HANDLE_VALUE) {
         return;
     }
-    for (int i = 0; i < g_count; ++i) {
+    for (int i = 0; i < g_count && i < kMaxMarks; ++i) {
         char line[96];
         const unsigned long micros = static_cast<unsigned long>((Ticks(g_marks[i].at) - Ticks(created)) / 10);
         const int length = wsprintfA(line, "%s %lu\n", g_marks[i].step, micros);
