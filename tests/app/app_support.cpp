@@ -911,6 +911,11 @@ HWND Program::TrayIcon() {
     return nullptr;
 }
 
+double Program::StartCountdown() {
+    Click(kStartButton);
+    return WaitFor([this] { return !Enabled(kStartButton); }, 3000, 1) ? NowMs() : -1;
+}
+
 bool Program::SuspendMain(DWORD ms) {
     HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, pi_.dwThreadId);
     if (thread == nullptr) {

@@ -239,6 +239,9 @@ class Program {
     // up by the process's own search rules: 1 loaded, 0 refused, -1 when the thread could not run.
     int LoadInside(const std::string& name);
 
+    // Clicks "Starten" and returns the moment (NowMs) the running set shows, right before the countdown
+    // starts (the click reads the field first, which a slowed field makes slow); -1 if it never shows.
+    double StartCountdown();
     // Suspends the program's main thread for ms, as a main thread that cannot answer (a stall).
     bool SuspendMain(DWORD ms);
     // Waits until the program has started its final command (a shutdown.exe or rundll32.exe) and returns
