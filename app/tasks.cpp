@@ -8,7 +8,6 @@
 #include "app/trace.h"
 #include "controls/control.h"
 #include "core/strings.h"
-#include "core/sysdir.h"
 #include "core/threads.h"
 #include "shell/launcher.h"
 
@@ -40,19 +39,6 @@ int32_t Task_FromKeyword(const char* text) {
     return -1;
 }
 
-// Full path of the task's tool. The tools are started from the system directory by their full
-// path so that a same-named program in the current directory can never be started instead.
-bool Task_ToolPath(int32_t kind, int32_t target) {
-    Scratch_SetPos(target);
-    const TaskRow* row = Task_Row(kind);
-    char path[MAX_PATH + 1];
-    if (row == nullptr || !SysDir_Path(row->tool, path)) {
-        return false;
-    }
-    Str_Concat(path);
-    return true;
-}
-
 // Tones, tool, end. Cancellation is checked before each tone and right before the tool starts:
 // "Abbrechen" must never be followed by a tone or a command.
 void FinalAction() {
@@ -63,13 +49,12 @@ void FinalAction() {
     int32_t kind = static_cast<int32_t>(Ctl_GetState(CTL_TASK_LIST));
     const TaskRow* row = Task_Row(kind);
     if (row != nullptr) {
-        ScratchFrame frame;
-        if (Task_ToolPath(kind, frame.Start())) {
-            Thread_CheckCancel(); // leaving here skips only the frame's end; the area goes with the thread
-            TRACE_MARK("tool");
-            TRACE_WRITE();
-            Proc_Launch(Scratch_Ptr(frame.Start()), row->arguments, "", 0);
-        }
+        Thread_CheckCancel();
+        TRACE_MARK("tool");
+        TRACE_WRITE();
+        // By its full path in the system directory: a same-named program in the current directory (often
+        // the download folder) can never be started instead.
+        Proc_Launch(row->tool, row->arguments, "", LAUNCH_SYSTEM_TOOL);
     }
     // Once the tool may have started the program ends, even if "Abbrechen" came just now. The
     // countdown's stay-awake request is still held here; it ends with the thread or the process.

@@ -49,11 +49,6 @@ const TaskRow* Task_Row(int32_t kind);
 // Task whose keyword equals text exactly (case-sensitive), or -1.
 int32_t Task_FromKeyword(const char* text);
 
-// Writes the full path of the task's tool in the Windows system directory at target in the
-// string scratch (the write position ends on its zero). Returns false, writing an empty text,
-// for an unknown task or when the system directory cannot be read.
-bool Task_ToolPath(int32_t kind, int32_t target);
-
 // The end of a countdown that ran out: five rising tones, the selected task's tool, then
 // ProgramEnd. Runs on the countdown thread and never returns; a cancelled countdown leaves
 // before the tones and before the tool is started.

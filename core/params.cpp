@@ -78,7 +78,20 @@ void Param_GetFrom(const char* commandLine, int32_t index, int32_t target) {
     out[length] = '\0';
 }
 
-// Writes parameter index of the process's command line at target.
+// Writes parameter index of the process's command line at target. The line is read in UTF-16 and
+// turned into 1252 above the room the parameter can need (it is no longer than the line); a character
+// 1252 lacks reads as '?', whatever the system's ANSI code page.
 void Param_Get(int32_t index, int32_t target) {
-    Param_GetFrom(GetCommandLineA(), index, target);
+    const wchar_t* line = GetCommandLineW();
+    const int32_t length = line != nullptr ? lstrlenW(line) : 0;
+    const int32_t copy = target + length + 1;
+    Str_FromWide(line, length, copy);
+    const char* start = nullptr;
+    int32_t found = 0;
+    if (!Param_Scan(Scratch_Ptr(copy), index, &start, &found) || found == 0) {
+        Scratch_SetPos(target);
+        return;
+    }
+    std::memmove(Scratch_Ptr(target), start, static_cast<size_t>(found));
+    Scratch_SetPos(target + found);
 }

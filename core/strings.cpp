@@ -366,6 +366,77 @@ int32_t Str_ToIntClamped(const char* text) {
     return negative ? INT32_MIN : INT32_MAX;
 }
 
+// ---- Texts at the platform's boundary ----
+
+namespace {
+
+// U+0080 to U+009F in 1252 hold the typographic characters; these are their bytes 0x80 to 0x9F.
+constexpr wchar_t kHighControls[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+// The 1252 byte of one UTF-16 unit, '?' where 1252 has none.
+char NarrowChar(wchar_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<char>(c);
+    for (int32_t i = 0; i < 32; ++i) {
+        if (kHighControls[i] == c)
+            return static_cast<char>(0x80 + i);
+    }
+    return '?';
+}
+
+} // namespace
+
+// The fixed table, not MultiByteToWideChar: the system's ANSI code page must not matter.
+wchar_t Str_WideChar(unsigned char byte) {
+    return (byte >= 0x80 && byte < 0xA0) ? kHighControls[byte - 0x80] : static_cast<wchar_t>(byte);
+}
+
+// One byte per UTF-16 unit at most, so length bytes always hold the result.
+void Str_FromWide(const wchar_t* text, int32_t length, int32_t target) {
+    char* out = (text != nullptr && length > 0) ? Scratch_Reserve(length, target) : nullptr;
+    if (out == nullptr) {
+        Scratch_SetPos(target);
+        return;
+    }
+    int32_t n = 0;
+    for (int32_t i = 0; i < length; ++i) {
+        const wchar_t c = text[i];
+        // A character beyond U+FFFF is a pair of units: one '?' for both.
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+            ++i;
+        out[n++] = NarrowChar(c);
+    }
+    Scratch_Shrink(length - n);
+    out[n] = '\0';
+}
+
+// The stack holds most texts; the string heap the rest.
+WideText::WideText(const char* text) : text_(onStack_) {
+    if (text == nullptr)
+        text = "";
+    size_t length = std::strlen(text);
+    if (length >= static_cast<size_t>(kOnStack)) {
+        void* block =
+            length < 0x3FFFFFFF ? HeapAlloc(StringHeap(), 0, (length + 1) * sizeof(wchar_t)) : nullptr;
+        if (block != nullptr)
+            text_ = static_cast<wchar_t*>(block);
+        else
+            length = 0;
+    }
+    for (size_t i = 0; i < length; ++i)
+        text_[i] = Str_WideChar(static_cast<unsigned char>(text[i]));
+    text_[length] = L'\0';
+}
+
+WideText::~WideText() {
+    if (text_ != onStack_)
+        HeapFree(StringHeap(), 0, text_);
+}
+
 // Platform colour 0x00BBGGRR; components are added unmasked.
 int32_t Color_Make(int32_t red, int32_t green, int32_t blue) {
     uint32_t colour = static_cast<uint32_t>(red) + static_cast<uint32_t>(green) * 256u +

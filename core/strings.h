@@ -1,5 +1,7 @@
-// Text composition in the string scratch area, string variables, comparison and the
-// integer <-> decimal conversions. Texts are 8-bit, zero-terminated, ANSI code page.
+// Text composition in the string scratch area, string variables, comparison, the
+// integer <-> decimal conversions and the conversion at the platform's boundary. Texts are
+// 8-bit, zero-terminated, code page 1252 whatever the system's ANSI code page; the platform
+// gets and gives them as UTF-16 (WideText, Str_FromWide).
 //
 // Every thread has its own scratch area (created on first use), so threads can build
 // texts at the same time. Text producers take the target offset as their last argument
@@ -50,6 +52,34 @@ int32_t Str_ToIntClamped(const char* text);
 bool Str_HasNumber(const char* text);
 // red + green * 256 + blue * 65536 (0x00BBGGRR).
 int32_t Color_Make(int32_t red, int32_t green, int32_t blue);
+
+// ---- Texts at the platform's boundary ----
+
+// The UTF-16 unit of a code page 1252 byte (the five bytes 1252 leaves free keep their value, as
+// Windows' own table has them).
+wchar_t Str_WideChar(unsigned char byte);
+// Writes the code page 1252 form of length UTF-16 units at target; the write position ends on its
+// zero. A character that 1252 lacks becomes one '?' (also one written as a surrogate pair).
+void Str_FromWide(const wchar_t* text, int32_t length, int32_t target);
+
+// The UTF-16 form of a 1252 text (null = empty) for as long as the object lives: what every call
+// that hands a text to the platform passes. Short texts stay on the stack; a longer one that cannot
+// get memory is passed as empty.
+class WideText {
+  public:
+    explicit WideText(const char* text);
+    ~WideText();
+    WideText(const WideText&) = delete;
+    WideText& operator=(const WideText&) = delete;
+    const wchar_t* Get() const {
+        return text_;
+    }
+
+  private:
+    static constexpr int32_t kOnStack = 64;
+    wchar_t* text_;
+    wchar_t onStack_[kOnStack];
+};
 
 // Ends a text frame that began at start: the write position goes back to start. A position
 // below start means that code inside the frame dropped text it did not build; that is

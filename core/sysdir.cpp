@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "core/strings.h"
+
 // ---- Public operations ----
 
 // SetDefaultDllDirectories is looked up at run time: an un-updated Windows 7 lacks it, and a static
@@ -17,25 +19,27 @@ void SysDir_RestrictDllSearch() {
     }
 }
 
-// The directory, one backslash, the name.
-bool SysDir_Path(const char* name, char* path) {
-    UINT length = GetSystemDirectoryA(path, MAX_PATH + 1);
+// The directory, one backslash, the name; in UTF-16 throughout, so that no folder name passes through 1252.
+bool SysDir_Path(const char* name, wchar_t* path) {
+    UINT length = GetSystemDirectoryW(path, MAX_PATH + 1);
     if (length == 0 || length > MAX_PATH) {
         return false;
     }
-    if (path[length - 1] != '\\') {
-        path[length++] = '\\';
+    if (path[length - 1] != L'\\') {
+        path[length++] = L'\\';
     }
     size_t nameLength = std::strlen(name);
     if (length + nameLength > MAX_PATH) {
         return false;
     }
-    std::memcpy(path + length, name, nameLength + 1);
+    for (size_t i = 0; i <= nameLength; ++i) {
+        path[length + i] = Str_WideChar(static_cast<unsigned char>(name[i]));
+    }
     return true;
 }
 
 // By its full path the DLL is found the same way with and without the restricted search.
 HMODULE SysDir_LoadLibrary(const char* name) {
-    char path[MAX_PATH + 1];
-    return SysDir_Path(name, path) ? LoadLibraryA(path) : nullptr;
+    wchar_t path[MAX_PATH + 1];
+    return SysDir_Path(name, path) ? LoadLibraryW(path) : nullptr;
 }

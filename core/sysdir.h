@@ -12,9 +12,9 @@
 // the current directory out of the search.
 void SysDir_RestrictDllSearch();
 
-// Writes the full path of name in the system directory into path (MAX_PATH + 1 bytes); false when the
-// directory cannot be read or the path would be longer than MAX_PATH.
-bool SysDir_Path(const char* name, char* path);
+// Writes the full path of name (a 1252 text) in the system directory into path (MAX_PATH + 1 UTF-16
+// units); false when the directory cannot be read or the path would be longer than MAX_PATH.
+bool SysDir_Path(const char* name, wchar_t* path);
 
 // Loads a system DLL by its full path in the system directory; null when it cannot. The caller frees
 // the reference with FreeLibrary.

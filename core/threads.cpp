@@ -138,7 +138,7 @@ bool WaitAnsweringSentMessages(HANDLE thread, DWORD timeoutMs) {
     for (;;) {
         MSG message;
         // Delivers pending sent messages; posted messages stay in the queue untouched.
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         DWORD elapsed = GetTickCount() - started;
         if (elapsed >= timeoutMs)
             return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;

@@ -1,4 +1,4 @@
-// Starts other programs. CreateProcessA runs a command line composed here (the program text
+// Starts other programs. CreateProcessW runs a command line composed here (the program text
 // in double quotes, then the parameters); when that fails and no standard handle had to be
 // connected, the shell is asked to "Open" the program text instead. Kept processes go into a
 // process list guarded by the launcher lock; their records live until the process ends.
@@ -14,6 +14,8 @@
 #include <cstring>
 
 #include "core/objtable.h"
+#include "core/strings.h"
+#include "core/sysdir.h"
 
 namespace {
 
@@ -94,53 +96,59 @@ ProcessRecord* AddProcess(HANDLE process, int32_t id, const LaunchPipes* pipes) 
     return record;
 }
 
+// Length of a UTF-16 text: lstrlenW is kernel32's, wcslen would come from a static helper library.
+size_t WideLength(const wchar_t* text) {
+    return static_cast<size_t>(lstrlenW(text));
+}
+
 // Writes the command line: the program text quoted unless it starts with a quote, then a
-// space and the parameters when there are any. out holds program + parameters + 4 bytes.
-void ComposeCommandLine(char* out, const char* program, const char* parameters) {
-    size_t programLength = std::strlen(program);
-    if (program[0] == '"') {
-        std::memcpy(out, program, programLength);
-        out += programLength;
-    } else {
-        *out++ = '"';
-        std::memcpy(out, program, programLength);
-        out += programLength;
-        *out++ = '"';
-    }
-    if (parameters[0] != '\0') {
-        *out++ = ' ';
-        size_t parameterLength = std::strlen(parameters);
-        std::memcpy(out, parameters, parameterLength);
+// space and the parameters when there are any. out holds program + parameters + 4 units.
+void ComposeCommandLine(wchar_t* out, const wchar_t* program, const wchar_t* parameters) {
+    size_t programLength = WideLength(program);
+    const bool quote = program[0] != L'"';
+    if (quote)
+        *out++ = L'"';
+    std::memcpy(out, program, programLength * sizeof(wchar_t));
+    out += programLength;
+    if (quote)
+        *out++ = L'"';
+    if (parameters[0] != L'\0') {
+        *out++ = L' ';
+        size_t parameterLength = WideLength(parameters);
+        std::memcpy(out, parameters, parameterLength * sizeof(wchar_t));
         out += parameterLength;
     }
-    *out = '\0';
+    *out = L'\0';
 }
 
 // The shell's fallback: "Open" the program text. Returns the launch result.
-intptr_t LaunchThroughShell(const char* program, const char* parameters, const char* directory,
-                            uint32_t flags, char* derivedDirectory) {
+intptr_t LaunchThroughShell(const wchar_t* program, const wchar_t* parameters, const wchar_t* directory,
+                            uint32_t flags, wchar_t* derivedDirectory) {
     // Without a directory, a program given with a path runs in its own directory.
-    if (directory[0] == '\0' && program[0] != '\0') {
-        const char* lastBackslash = std::strrchr(program + 1, '\\');
-        if (lastBackslash != nullptr) {
-            size_t length = static_cast<size_t>(lastBackslash - program) + 1;
-            std::memcpy(derivedDirectory, program, length);
-            derivedDirectory[length] = '\0';
+    if (directory[0] == L'\0' && program[0] != L'\0') {
+        size_t lastBackslash = 0;
+        for (size_t i = 1; program[i] != L'\0'; ++i) {
+            if (program[i] == L'\\')
+                lastBackslash = i;
+        }
+        if (lastBackslash != 0) {
+            std::memcpy(derivedDirectory, program, (lastBackslash + 1) * sizeof(wchar_t));
+            derivedDirectory[lastBackslash + 1] = L'\0';
             directory = derivedDirectory;
         }
     }
-    SHELLEXECUTEINFOA info;
+    SHELLEXECUTEINFOW info;
     Mem_Zero(&info, sizeof(info));
     info.cbSize = sizeof(info);
     // No error dialog: a failed start is reported as 0 like every other failure, and a dialog
     // would block the calling thread (at the end of a countdown, the program's end).
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = "Open";
+    info.lpVerb = L"Open";
     info.lpFile = program;
     info.lpParameters = parameters;
-    info.lpDirectory = (directory[0] != '\0') ? directory : nullptr;
+    info.lpDirectory = (directory[0] != L'\0') ? directory : nullptr;
     info.nShow = (flags & LAUNCH_HIDDEN) ? SW_HIDE : SW_SHOWNORMAL;
-    if (!ShellExecuteExA(&info))
+    if (!ShellExecuteExW(&info))
         return 0;
     if ((flags & LAUNCH_WAIT_END) && info.hProcess != nullptr)
         WaitForSingleObject(info.hProcess, INFINITE);
@@ -169,26 +177,29 @@ void Proc_InitLock() {
 // Starts a program; see the header for flags and result.
 intptr_t Proc_LaunchEx(const char* program, const char* parameters, const char* directory, uint32_t flags,
                        ProcessRecord* source) {
-    if (program == nullptr)
-        program = "";
-    if (parameters == nullptr)
-        parameters = "";
-    if (directory == nullptr)
-        directory = "";
+    // The texts go to the platform in UTF-16; a system tool's path is made in UTF-16 from the start.
+    wchar_t toolPath[MAX_PATH + 1];
+    if ((flags & LAUNCH_SYSTEM_TOOL) != 0 && (program == nullptr || !SysDir_Path(program, toolPath)))
+        return 0;
+    WideText programText((flags & LAUNCH_SYSTEM_TOOL) != 0 ? "" : program);
+    const wchar_t* wideProgram = (flags & LAUNCH_SYSTEM_TOOL) != 0 ? toolPath : programText.Get();
+    WideText wideParameters(parameters);
+    WideText wideDirectoryText(directory);
+    const wchar_t* wideDirectory = wideDirectoryText.Get();
     const bool keep = (flags & LAUNCH_KEEP_HANDLE) != 0;
     const bool hidden = (flags & LAUNCH_HIDDEN) != 0;
 
     // One block for the command line and a directory derived on the shell path.
-    size_t programLength = std::strlen(program);
-    size_t lineBytes = programLength + std::strlen(parameters) + 4;
-    auto* block = static_cast<char*>(Mem_Alloc(lineBytes + programLength + 1));
+    size_t programLength = WideLength(wideProgram);
+    size_t lineUnits = programLength + WideLength(wideParameters.Get()) + 4;
+    auto* block = static_cast<wchar_t*>(Mem_Alloc((lineUnits + programLength + 1) * sizeof(wchar_t)));
     if (block == nullptr)
         return 0;
-    char* commandLine = block;
-    char* derivedDirectory = block + lineBytes;
-    ComposeCommandLine(commandLine, program, parameters);
+    wchar_t* commandLine = block;
+    wchar_t* derivedDirectory = block + lineUnits;
+    ComposeCommandLine(commandLine, wideProgram, wideParameters.Get());
 
-    STARTUPINFOA startup;
+    STARTUPINFOW startup;
     Mem_Zero(&startup, sizeof(startup));
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -228,8 +239,8 @@ intptr_t Proc_LaunchEx(const char* program, const char* parameters, const char* 
 
     PROCESS_INFORMATION started;
     Mem_Zero(&started, sizeof(started));
-    BOOL ok = CreateProcessA(nullptr, commandLine, nullptr, nullptr, inheritHandles, creationFlags, nullptr,
-                             directory[0] != '\0' ? directory : nullptr, &startup, &started);
+    BOOL ok = CreateProcessW(nullptr, commandLine, nullptr, nullptr, inheritHandles, creationFlags, nullptr,
+                             wideDirectory[0] != L'\0' ? wideDirectory : nullptr, &startup, &started);
 
     // The child has its copies now (or there is no child): the parent closes the child's ends.
     CloseIf(&pipes.childInput);
@@ -266,7 +277,8 @@ intptr_t Proc_LaunchEx(const char* program, const char* parameters, const char* 
         const uint32_t needsHandles =
             LAUNCH_PIPE_OUTPUT | LAUNCH_PIPE_INPUT | LAUNCH_PIPE_ERRORS | LAUNCH_CHAIN_INPUT;
         if ((flags & needsHandles) == 0)
-            result = LaunchThroughShell(program, parameters, directory, flags, derivedDirectory);
+            result =
+                LaunchThroughShell(wideProgram, wideParameters.Get(), wideDirectory, flags, derivedDirectory);
     }
     Mem_Free(block);
     return result;

@@ -1,4 +1,4 @@
-// Starts other programs: CreateProcessA with a composed, quoted command line, and the
+// Starts other programs: CreateProcessW with a composed, quoted command line, and the
 // shell's "Open" as the fallback. On request it waits for the end, hides the window,
 // connects standard input, output and error to pipes and keeps a process record.
 #pragma once
@@ -8,13 +8,14 @@
 #include <cstdint>
 
 // Launch flags.
-constexpr uint32_t LAUNCH_WAIT_END = 1;     // return after the program has ended
-constexpr uint32_t LAUNCH_HIDDEN = 2;       // start with the window hidden
-constexpr uint32_t LAUNCH_KEEP_HANDLE = 4;  // keep a process record and return it
-constexpr uint32_t LAUNCH_PIPE_OUTPUT = 8;  // with KEEP_HANDLE: standard output into a pipe
-constexpr uint32_t LAUNCH_PIPE_INPUT = 16;  // with KEEP_HANDLE: standard input from a pipe
-constexpr uint32_t LAUNCH_PIPE_ERRORS = 32; // with KEEP_HANDLE: standard error into a pipe
-constexpr uint32_t LAUNCH_CHAIN_INPUT = 64; // standard input from the source's output pipe
+constexpr uint32_t LAUNCH_WAIT_END = 1;      // return after the program has ended
+constexpr uint32_t LAUNCH_HIDDEN = 2;        // start with the window hidden
+constexpr uint32_t LAUNCH_KEEP_HANDLE = 4;   // keep a process record and return it
+constexpr uint32_t LAUNCH_PIPE_OUTPUT = 8;   // with KEEP_HANDLE: standard output into a pipe
+constexpr uint32_t LAUNCH_PIPE_INPUT = 16;   // with KEEP_HANDLE: standard input from a pipe
+constexpr uint32_t LAUNCH_PIPE_ERRORS = 32;  // with KEEP_HANDLE: standard error into a pipe
+constexpr uint32_t LAUNCH_CHAIN_INPUT = 64;  // standard input from the source's output pipe
+constexpr uint32_t LAUNCH_SYSTEM_TOOL = 128; // program is a file name in the system directory
 
 // A started program (payload of a record in the process list). The parent's pipe ends are
 // private (not inheritable). Records and their handles live until the process ends.
@@ -32,8 +33,10 @@ struct ProcessRecord {
 void Proc_InitLock();
 
 // Starts program with parameters in directory (null texts are empty; an empty directory is
-// the current one). source is the record whose output pipe LAUNCH_CHAIN_INPUT reads.
-// Returns 0 on failure, the process record's address with LAUNCH_KEEP_HANDLE, else 1.
+// the current one). Texts are 1252; they reach the platform as UTF-16. With LAUNCH_SYSTEM_TOOL the
+// program is the file of that name in the system directory (0 when there is no such path). source is the
+// record whose output pipe LAUNCH_CHAIN_INPUT reads. Returns 0 on failure, the process record's address with
+// LAUNCH_KEEP_HANDLE, else 1.
 intptr_t Proc_LaunchEx(const char* program, const char* parameters, const char* directory, uint32_t flags,
                        ProcessRecord* source);
 

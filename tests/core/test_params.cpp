@@ -123,12 +123,13 @@ TEST(ParamsTest, test_process_command_line) {
 namespace {
 
 // Runs the probe program with the given parameters and returns what it prints.
-std::string RunProbe(const std::string& parameters) {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string exe(path, length);
-    exe = exe.substr(0, exe.find_last_of('\\') + 1) + "core_param_probe.exe";
-    std::string line = "\"" + exe + "\"" + parameters;
+// In UTF-16, as Windows keeps every command line.
+std::string RunProbe(const std::wstring& parameters) {
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring exe(path, length);
+    exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"core_param_probe.exe";
+    std::wstring line = L"\"" + exe + L"\"" + parameters;
 
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     HANDLE readEnd = nullptr;
@@ -136,16 +137,16 @@ std::string RunProbe(const std::string& parameters) {
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
         return "no pipe";
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION process = {};
-    std::vector<char> buffer(line.begin(), line.end());
-    buffer.push_back('\0');
-    BOOL started = CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+    std::vector<wchar_t> buffer(line.begin(), line.end());
+    buffer.push_back(L'\0');
+    BOOL started = CreateProcessW(exe.c_str(), buffer.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
                                   nullptr, nullptr, &startup, &process);
     CloseHandle(writeEnd);
     std::string output;
@@ -172,7 +173,10 @@ std::string RunProbe(const std::string& parameters) {
 } // namespace
 
 TEST(ParamsTest, test_param_get_reads_the_process_line) {
-    EXPECT_EQ(RunProbe(" restart 600 minimize 1 0"), "[restart]\n[600]\n[minimize]\n[1]\n[0]\n[]\n");
-    EXPECT_EQ(RunProbe(" \"a b\"   c\td   "), "[a b]\n[c\td]\n[]\n[]\n[]\n[]\n");
-    EXPECT_EQ(RunProbe(""), "[]\n[]\n[]\n[]\n[]\n[]\n");
+    EXPECT_EQ(RunProbe(L" restart 600 minimize 1 0"), "[restart]\n[600]\n[minimize]\n[1]\n[0]\n[]\n");
+    EXPECT_EQ(RunProbe(L" \"a b\"   c\td   "), "[a b]\n[c\td]\n[]\n[]\n[]\n[]\n");
+    EXPECT_EQ(RunProbe(L""), "[]\n[]\n[]\n[]\n[]\n[]\n");
+    // In 1252 whatever the ANSI code page (the code-page run has 1251): a character 1252 lacks is '?'.
+    const std::wstring beyond = L" Jürgen \"Загрузки €\" \U0001F600"; // outside the macro, which quotes it
+    EXPECT_EQ(RunProbe(beyond), "[Jürgen]\n[???????? €]\n[?]\n[]\n[]\n[]\n");
 }

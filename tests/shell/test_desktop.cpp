@@ -93,11 +93,11 @@ TEST_F(DesktopTest, test_real_display_matches_screen) {
 // The display library, like every DLL the toolkit loads, comes from the system directory by its full path,
 // never from the program's folder (this test program's folder holds planted_dll.dll).
 TEST_F(DesktopTest, test_libraries_load_only_from_the_system_directory) {
-    char system[MAX_PATH + 1];
-    ASSERT_GT(GetSystemDirectoryA(system, sizeof system), 0u);
-    char path[MAX_PATH + 1];
+    wchar_t system[MAX_PATH + 1];
+    ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH + 1), 0u);
+    wchar_t path[MAX_PATH + 1];
     ASSERT_TRUE(SysDir_Path("User32.DLL", path));
-    EXPECT_EQ(std::string(path), std::string(system) + "\\User32.DLL");
+    EXPECT_EQ(std::wstring(path), std::wstring(system) + L"\\User32.DLL");
     HMODULE user32 = SysDir_LoadLibrary("User32.DLL");
     EXPECT_EQ(user32, GetModuleHandleA("user32.dll")) << "expected the loaded user32";
     FreeLibrary(user32);
