@@ -49,7 +49,7 @@ DWORD WINAPI Countdown(LPVOID ignored) {
             break;
         }
         // The share already passed, for the taskbar button; the main thread owns the taskbar object.
-        PostMessageA(Win_Handle(MAIN_WINDOW), MSG_APP_STEP, static_cast<WPARAM>(step), limit);
+        PostMessageW(Win_Handle(MAIN_WINDOW), MSG_APP_STEP, static_cast<WPARAM>(step), limit);
         const uint64_t next = start + static_cast<uint64_t>(step) * kStepMs + kStepMs;
         Sleep_Until(next);
         if (step % kStepsPerWarning == 0) {
@@ -92,7 +92,7 @@ void Countdown_Cancel() {
     // A step posted before the thread stopped would show the progress again after the clear.
     HWND main = Win_Handle(MAIN_WINDOW);
     MSG stale;
-    while (PeekMessageA(&stale, main, MSG_APP_STEP, MSG_APP_STEP, PM_REMOVE)) {
+    while (PeekMessageW(&stale, main, MSG_APP_STEP, MSG_APP_STEP, PM_REMOVE)) {
     }
     Taskbar_SetProgress(main, 0, 0);
     MainWindow_SetRunning(false);

@@ -75,7 +75,7 @@ bool App_Ending() {
 void ProgramEnd(UINT exitCode) {
     if (GetCurrentThreadId() != g_app.mainThreadId && !App_Ending()) {
         HWND main = Win_Handle(MAIN_WINDOW);
-        if (main != nullptr && PostMessageA(main, MSG_APP_END, 0, 0)) {
+        if (main != nullptr && PostMessageW(main, MSG_APP_END, 0, 0)) {
             for (int32_t i = 0; i < kHandOverSteps; ++i) {
                 Sleep_Ms(kHandOverStepMs);
             }

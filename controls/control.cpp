@@ -69,11 +69,11 @@ HWND LoadTarget() {
 void Detach(ObjId number, ControlRecord* record) {
     HWND hwnd = record->hwnd;
     if (IsWindow(hwnd)) {
-        if (reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC)) == ControlProc) {
-            SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(record->prevProc));
+        if (reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC)) == ControlProc) {
+            SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(record->prevProc));
         }
         RemovePropA(hwnd, CTL_PROP_ID);
-        SetWindowLongPtrA(hwnd, GWLP_ID, -1);
+        SetWindowLongPtrW(hwnd, GWLP_ID, -1);
     }
     if (record->kind != nullptr && record->kind->Release != nullptr) {
         record->kind->Release(record);
@@ -141,16 +141,16 @@ int32_t SampleWidth(HDC dc, HFONT font) {
 // stock font's size (at 96 DPI), the stock font itself serves.
 HFONT MakeFont(int32_t dpi) {
     HFONT stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    LOGFONTA face = {};
-    GetObjectA(stock, sizeof face, &face);
+    LOGFONTW face = {};
+    GetObjectW(stock, sizeof face, &face);
     const LONG stockHeight = face.lfHeight;
     HDC dc = GetDC(nullptr);
     face.lfHeight = -kFontBase;
-    HFONT font = CreateFontIndirectA(&face);
+    HFONT font = CreateFontIndirectW(&face);
     const int32_t limit = Dpi_ScaleAt(SampleWidth(dc, font), dpi);
     for (LONG height = MulDiv(kFontPoints, dpi, kPointsPerInch); height > kFontBase; --height) {
         face.lfHeight = -height;
-        HFONT candidate = CreateFontIndirectA(&face);
+        HFONT candidate = CreateFontIndirectW(&face);
         if (candidate != nullptr && SampleWidth(dc, candidate) <= limit) {
             DeleteObject(font);
             font = candidate;
@@ -180,7 +180,7 @@ BOOL CALLBACK RescaleControl(HWND hwnd, LPARAM dpi) {
         pixels[i] = Dpi_ScaleAt(record->units[i], scale);
     }
     SetWindowPos(hwnd, nullptr, pixels[0], pixels[1], pixels[2], pixels[3], SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(Ctl_Font(scale)), TRUE);
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(Ctl_Font(scale)), TRUE);
     const ControlKind* kind = record->kind;
     if (kind != nullptr && kind->code == CTL_KIND_IMAGE) {
         kind->SetState(record, kind->GetState(record));
@@ -255,41 +255,34 @@ void Ctl_SetText(ObjId number, const char* text) {
     if (record->kind != nullptr && record->kind->SetText != nullptr) {
         record->kind->SetText(record, text);
     } else {
-        SetWindowTextA(record->hwnd, text);
+        SetWindowTextW(record->hwnd, WideText(text).Get());
     }
 }
 
 // Writes the control's text at target; the write position ends on its zero. For a control of another
 // thread every message is a round trip to that thread (the countdown reads the time field every second),
 // so the text is fetched into room for most texts at once, and measured only when it filled that room.
+// It comes in UTF-16 and is kept in 1252.
 void Ctl_GetText(ObjId number, int32_t target) {
     ControlRecord* record = Ctl_Record(number);
-    if (record == nullptr) {
-        Scratch_SetPos(target);
-        return;
+    HWND hwnd = record != nullptr ? record->hwnd : nullptr;
+    wchar_t guess[CTL_TEXT_GUESS + 1];
+    wchar_t* text = guess;
+    int32_t fetched = hwnd != nullptr ? GetWindowTextW(hwnd, guess, CTL_TEXT_GUESS + 1) : 0;
+    // A text that filled the room may go on; the second fetch takes what the measured room holds (the
+    // text may have changed meanwhile, on another thread).
+    const int32_t length = fetched == CTL_TEXT_GUESS ? GetWindowTextLengthW(hwnd) : 0;
+    if (length > CTL_TEXT_GUESS) {
+        text = static_cast<wchar_t*>(
+            HeapAlloc(Str_Heap(), 0, (static_cast<size_t>(length) + 1) * sizeof(wchar_t)));
+        fetched = text != nullptr ? GetWindowTextW(hwnd, text, length + 1) : 0;
     }
-    HWND hwnd = record->hwnd;
-    int32_t room = CTL_TEXT_GUESS;
-    for (int32_t pass = 0;; ++pass) {
-        char* text = Scratch_Reserve(room, target);
-        if (text == nullptr) {
-            Scratch_SetPos(target);
-            return;
-        }
-        text[0] = '\0';
-        int32_t fetched = GetWindowTextA(hwnd, text, room + 1);
-        if (fetched < 0 || fetched > room) {
-            fetched = 0;
-        }
-        // A text that filled the room may go on; the second pass takes what the measured room holds (the
-        // text may have changed meanwhile, on another thread).
-        const int32_t length = fetched == room && pass == 0 ? GetWindowTextLengthA(hwnd) : 0;
-        if (length <= room) {
-            text[fetched] = '\0';
-            Scratch_Shrink(room - fetched);
-            return;
-        }
-        room = length;
+    if (fetched < 0 || fetched > (length > CTL_TEXT_GUESS ? length : CTL_TEXT_GUESS)) {
+        fetched = 0;
+    }
+    Str_FromWide(text, fetched, target);
+    if (text != guess && text != nullptr) {
+        HeapFree(Str_Heap(), 0, text);
     }
 }
 
@@ -380,10 +373,10 @@ HWND Ctl_CreateWindow(DWORD exStyle, const char* className, const char* text, DW
     // The application's 96-DPI units become pixels here, for every kind, at the target window's DPI.
     HWND target = LoadTarget();
     const int32_t dpi = Win_DpiOf(target);
-    return CreateWindowExA(exStyle, className, text != nullptr ? text : "", style, Dpi_ScaleAt(x, dpi),
-                           Dpi_ScaleAt(y, dpi), Dpi_ScaleAt(width, dpi), Dpi_ScaleAt(height, dpi), target,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(-1)), GetModuleHandleA(nullptr),
-                           nullptr);
+    return CreateWindowExW(
+        exStyle, WideText(className).Get(), WideText(text).Get(), style, Dpi_ScaleAt(x, dpi),
+        Dpi_ScaleAt(y, dpi), Dpi_ScaleAt(width, dpi), Dpi_ScaleAt(height, dpi), target,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(-1)), GetModuleHandleA(nullptr), nullptr);
 }
 
 // Record for the number with the control's units; a control that holds the number is destroyed first.
@@ -408,10 +401,10 @@ ObjId Ctl_Finish(ObjId number, ControlRecord* record, HWND hwnd, const ControlKi
     record->hwnd = hwnd;
     record->kind = kind;
     record->prevProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc)));
-    SetWindowLongPtrA(hwnd, GWLP_ID, id);
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc)));
+    SetWindowLongPtrW(hwnd, GWLP_ID, id);
     SetPropA(hwnd, CTL_PROP_ID, reinterpret_cast<HANDLE>(id));
-    SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(Ctl_Font(Win_DpiOf(hwnd))), TRUE);
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(Ctl_Font(Win_DpiOf(hwnd))), TRUE);
     return number == OBJ_ANY ? id : reinterpret_cast<ObjId>(hwnd);
 }
 
@@ -529,7 +522,7 @@ void PostControlEvent(HWND control, int32_t type) {
     if (top == nullptr) {
         return;
     }
-    PostMessageA(top, MSG_CONTROL_EVENT, static_cast<WPARAM>(GetWindowLongPtrA(control, GWLP_ID)),
+    PostMessageW(top, MSG_CONTROL_EVENT, static_cast<WPARAM>(GetWindowLongPtrW(control, GWLP_ID)),
                  static_cast<LPARAM>(type));
 }
 
@@ -562,7 +555,7 @@ ControlRecord* Ctl_RecordOf(HWND control) {
     if (control == nullptr) {
         return nullptr;
     }
-    const ObjId id = static_cast<ObjId>(GetWindowLongPtrA(control, GWLP_ID));
+    const ObjId id = static_cast<ObjId>(GetWindowLongPtrW(control, GWLP_ID));
     if (id == -1 || reinterpret_cast<ObjId>(GetPropA(control, CTL_PROP_ID)) != id) {
         return nullptr;
     }
@@ -579,15 +572,15 @@ CreationTarget* Ctl_Target() {
 // Window procedure of every control: forwards to the previous procedure and frees the
 // record when the window is gone.
 LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    const ObjId id = static_cast<ObjId>(GetWindowLongPtrA(hwnd, GWLP_ID));
+    const ObjId id = static_cast<ObjId>(GetWindowLongPtrW(hwnd, GWLP_ID));
     if (id == -1) {
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return DefWindowProcW(hwnd, message, wParam, lParam);
     }
     ControlRecord* record = Ctl_Record(id);
     if (record == nullptr || record->hwnd != hwnd || record->prevProc == nullptr) {
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return DefWindowProcW(hwnd, message, wParam, lParam);
     }
-    const LRESULT result = CallWindowProcA(record->prevProc, hwnd, message, wParam, lParam);
+    const LRESULT result = CallWindowProcW(record->prevProc, hwnd, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
         // The call above may have moved the table: look the record up again.
         record = Ctl_Record(id);
@@ -599,7 +592,7 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
             record = nullptr;
         }
         RemovePropA(hwnd, CTL_PROP_ID);
-        SetWindowLongPtrA(hwnd, GWLP_ID, -1);
+        SetWindowLongPtrW(hwnd, GWLP_ID, -1);
         if (record != nullptr) {
             ObjTable_Discard(g_controls, id);
         }

@@ -123,7 +123,7 @@ void Ctl_Rescale(HWND window, int32_t dpi);
 
 // ---- Creation path for the kinds ----
 
-// Whole creation: CreateWindowExA in the target window (menu -1), record, optional
+// Whole creation: CreateWindowExW in the target window (menu -1), record, optional
 // kind-specific setup, registration. Returns the native handle, the identifier for
 // OBJ_ANY, or 0 (nothing changed, an earlier control of the number survives).
 ObjId Ctl_Create(ObjId number, const ControlKind* kind, DWORD exStyle, const char* className,

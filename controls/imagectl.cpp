@@ -31,9 +31,9 @@ std::atomic<bool> g_rightDoubleClickSeen{false};
 LRESULT PassOn(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     WNDPROC proc = g_classProc.load();
     if (proc == nullptr) {
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return DefWindowProcW(hwnd, message, wParam, lParam);
     }
-    return CallWindowProcA(proc, hwnd, message, wParam, lParam);
+    return CallWindowProcW(proc, hwnd, message, wParam, lParam);
 }
 
 // The image a control shows, null without one (or before it is registered).
@@ -66,7 +66,7 @@ LRESULT SetImage(HWND hwnd, ControlRecord* record, HANDLE image) {
         int32_t depth = 0;
         // An image whose size cannot be read leaves the control's size as it is.
         if (Img_Measure(image, &width, &height, &depth)) {
-            if (GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) {
+            if (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) {
                 width += 4;
                 height += 4;
             }
@@ -97,12 +97,12 @@ int HighSigned(intptr_t packed) {
 
 // GetState of the kind: the image shown.
 intptr_t ImageGetState(ControlRecord* record) {
-    return SendMessageA(record->hwnd, STM_GETIMAGE, 0, 0);
+    return SendMessageW(record->hwnd, STM_GETIMAGE, 0, 0);
 }
 
 // SetState of the kind: shows another image (null shows nothing).
 void ImageSetState(ControlRecord* record, intptr_t value) {
-    SendMessageA(record->hwnd, STM_SETIMAGE, 0, static_cast<LPARAM>(value));
+    SendMessageW(record->hwnd, STM_SETIMAGE, 0, static_cast<LPARAM>(value));
 }
 
 constexpr ControlKind kImageKind = {
@@ -208,7 +208,7 @@ void ImageCtl_Install(HWND hwnd) {
         g_dragY.store(GetSystemMetrics(SM_CYDRAG));
     }
     WNDPROC previous = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ImageControlProc)));
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ImageControlProc)));
     if (previous != nullptr && previous != ImageControlProc) {
         g_classProc.store(previous);
     }

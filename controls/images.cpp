@@ -5,6 +5,8 @@
 // every image is loaded at its size scaled with the display.
 #include "controls/images.h"
 
+#include "core/strings.h"
+
 #include <limits.h>
 
 #include "window/dpi.h"
@@ -120,10 +122,10 @@ bool BitmapFileIsComplete(const BYTE* head, DWORD got, uint64_t fileSize) {
 // Opens the file without sharing (the platform loader opens it again itself right after)
 // and reads its first two bytes, and for a bitmap whether the file is complete. False when
 // the file cannot be opened.
-bool ReadSignature(const char* fileName, WORD* signature, bool* completeBitmap) {
+bool ReadSignature(const wchar_t* fileName, WORD* signature, bool* completeBitmap) {
     *signature = 0;
     *completeBitmap = false;
-    HANDLE file = CreateFileA(fileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(fileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -152,7 +154,7 @@ void DestroyImage(HANDLE handle) {
 // At another scale than 100 % the file is loaded again at the scaled size of the image loaded at
 // its own size: an icon file then offers its image drawn for that size, a bitmap is stretched.
 // Where that fails the own-size image stays.
-HANDLE LoadScaled(HANDLE image, const char* fileName, UINT type, UINT options, HINSTANCE instance,
+HANDLE LoadScaled(HANDLE image, const wchar_t* fileName, UINT type, UINT options, HINSTANCE instance,
                   int32_t dpi) {
     int32_t width = 0;
     int32_t height = 0;
@@ -161,7 +163,7 @@ HANDLE LoadScaled(HANDLE image, const char* fileName, UINT type, UINT options, H
         return image;
     }
     HANDLE scaled =
-        LoadImageA(instance, fileName, type, Dpi_ScaleAt(width, dpi), Dpi_ScaleAt(height, dpi), options);
+        LoadImageW(instance, fileName, type, Dpi_ScaleAt(width, dpi), Dpi_ScaleAt(height, dpi), options);
     if (scaled == nullptr) {
         return image;
     }
@@ -171,9 +173,9 @@ HANDLE LoadScaled(HANDLE image, const char* fileName, UINT type, UINT options, H
 
 // A bitmap file: a DIB section unless asked for a device bitmap; palette bitmaps (8 bits
 // per pixel or fewer) are loaded again as device bitmaps. Null on failure.
-HANDLE LoadBitmapFile(const char* fileName, int32_t flags, HINSTANCE instance, int32_t dpi) {
+HANDLE LoadBitmapFile(const wchar_t* fileName, int32_t flags, HINSTANCE instance, int32_t dpi) {
     UINT options = (flags & IMG_DEVICE_BITMAP) ? LR_LOADFROMFILE : (LR_LOADFROMFILE | LR_CREATEDIBSECTION);
-    HANDLE bitmap = LoadImageA(instance, fileName, IMAGE_BITMAP, 0, 0, options);
+    HANDLE bitmap = LoadImageW(instance, fileName, IMAGE_BITMAP, 0, 0, options);
     if (bitmap == nullptr) {
         return nullptr;
     }
@@ -181,15 +183,15 @@ HANDLE LoadBitmapFile(const char* fileName, int32_t flags, HINSTANCE instance, i
     if (GetObjectA(bitmap, sizeof(bm), &bm) != 0 && bm.bmBitsPixel <= 8) {
         DeleteObject(bitmap);
         options = LR_LOADFROMFILE;
-        bitmap = LoadImageA(instance, fileName, IMAGE_BITMAP, 0, 0, options);
+        bitmap = LoadImageW(instance, fileName, IMAGE_BITMAP, 0, 0, options);
     }
     return LoadScaled(bitmap, fileName, IMAGE_BITMAP, options, instance, dpi);
 }
 
 // Offers the file to the decoders, newest first. Null when none accepts it (always so
 // while the list is empty) or the file cannot be opened.
-HANDLE DecodeFile(const char* fileName, int32_t flags) {
-    FILE* file = fopen(fileName, "rb");
+HANDLE DecodeFile(const wchar_t* fileName, int32_t flags) {
+    FILE* file = _wfopen(fileName, L"rb");
     if (file == nullptr) {
         return nullptr;
     }
@@ -204,10 +206,10 @@ HANDLE DecodeFile(const char* fileName, int32_t flags) {
 }
 
 // The file's image at the DPI's scale: a complete bitmap, an icon, or what a decoder makes of it.
-HANDLE LoadFile(const char* fileName, int32_t flags, int32_t dpi) {
+HANDLE LoadFile(const wchar_t* fileName, int32_t flags, int32_t dpi) {
     WORD signature = 0;
     bool completeBitmap = false;
-    if (fileName == nullptr || !ReadSignature(fileName, &signature, &completeBitmap)) {
+    if (!ReadSignature(fileName, &signature, &completeBitmap)) {
         return nullptr;
     }
     HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -215,15 +217,16 @@ HANDLE LoadFile(const char* fileName, int32_t flags, int32_t dpi) {
         return completeBitmap ? LoadBitmapFile(fileName, flags, instance, dpi) : nullptr;
     }
     // Without LR_DEFAULTSIZE a zero size means the icon's own size (its file's first image).
-    HANDLE handle = LoadScaled(LoadImageA(instance, fileName, IMAGE_ICON, 0, 0, LR_LOADFROMFILE), fileName,
+    HANDLE handle = LoadScaled(LoadImageW(instance, fileName, IMAGE_ICON, 0, 0, LR_LOADFROMFILE), fileName,
                                IMAGE_ICON, LR_LOADFROMFILE, instance, dpi);
     return handle != nullptr ? handle : DecodeFile(fileName, flags);
 }
 
-// The file's full path in the main heap (the current directory may change), or null.
-char* FullPath(const char* fileName) {
-    char* path = static_cast<char*>(Mem_Alloc(MAX_PATH));
-    const DWORD length = path != nullptr ? GetFullPathNameA(fileName, MAX_PATH, path, nullptr) : 0;
+// The file's full path in the main heap (the current directory may change), or null. In UTF-16, so that a
+// folder whose name 1252 lacks (a user name in Cyrillic, say) is found again.
+wchar_t* FullPath(const wchar_t* fileName) {
+    auto* path = static_cast<wchar_t*>(Mem_Alloc(MAX_PATH * sizeof(wchar_t)));
+    const DWORD length = path != nullptr ? GetFullPathNameW(fileName, MAX_PATH, path, nullptr) : 0;
     if (length == 0 || length >= MAX_PATH) {
         Mem_Free(path);
         return nullptr;
@@ -281,7 +284,9 @@ ObjId Img_Load(ObjId number, const char* fileName, int32_t flags) {
     if (record == nullptr) {
         return 0;
     }
-    HANDLE handle = LoadFile(fileName, flags, Dpi_Get());
+    // The name is 1252; the platform gets it (and the current directory it is found in) in UTF-16.
+    WideText wideName(fileName);
+    HANDLE handle = fileName != nullptr ? LoadFile(wideName.Get(), flags, Dpi_Get()) : nullptr;
     if (handle == nullptr) {
         // A fresh OBJ_ANY record must not stay behind empty: nothing could ever free it.
         if (number == OBJ_ANY) {
@@ -297,7 +302,7 @@ ObjId Img_Load(ObjId number, const char* fileName, int32_t flags) {
     record->height = ClampDimension(height);
     record->depth = static_cast<int8_t>(depth > 64 ? 64 : depth);
     record->flags = static_cast<uint8_t>(flags & 0xFF);
-    record->file = FullPath(fileName);
+    record->file = FullPath(wideName.Get());
     record->handle = handle;
     if (number == OBJ_ANY) {
         return reinterpret_cast<ObjId>(record);

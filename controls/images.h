@@ -20,7 +20,7 @@ struct ImageRecord {
     int16_t height;
     int8_t depth;         // bits per pixel, likewise
     uint8_t flags;        // low byte of the flags given to Img_Load
-    char* file;           // full path of the file (main heap), to load it again at another DPI
+    wchar_t* file;        // full path of the file (main heap, UTF-16), to load it again at another DPI
     ListRecord* variants; // the image loaded at other DPIs than the display's, kept until it is freed
 };
 

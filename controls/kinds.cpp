@@ -7,6 +7,7 @@
 
 #include "controls/control.h"
 #include "controls/imagectl.h"
+#include "core/strings.h"
 
 namespace {
 
@@ -41,15 +42,15 @@ std::atomic<WNDPROC> g_buttonClassProc{nullptr};
 LRESULT PassOn(const std::atomic<WNDPROC>& classProc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     WNDPROC proc = classProc.load();
     if (proc == nullptr) {
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return DefWindowProcW(hwnd, message, wParam, lParam);
     }
-    return CallWindowProcA(proc, hwnd, message, wParam, lParam);
+    return CallWindowProcW(proc, hwnd, message, wParam, lParam);
 }
 
 // Puts a kind's own procedure in front of the class's and remembers the class's.
 void Subclass(HWND hwnd, WNDPROC own, std::atomic<WNDPROC>& classProc) {
     WNDPROC previous =
-        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own)));
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own)));
     if (previous != nullptr && previous != own) {
         classProc.store(previous);
     }
@@ -75,18 +76,18 @@ void PasteDigits(HWND hwnd) {
         return;
     }
     bool digits = false;
-    HANDLE data = GetClipboardData(CF_TEXT);
-    const char* text = data != nullptr ? static_cast<const char*>(GlobalLock(data)) : nullptr;
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const wchar_t* text = data != nullptr ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
     if (text != nullptr) {
         // Another program filled the block: the zero is looked for only inside it.
-        const SIZE_T size = GlobalSize(data);
+        const SIZE_T size = GlobalSize(data) / sizeof(wchar_t);
         SIZE_T n = 0;
-        while (n < size && text[n] >= '0' && text[n] <= '9') {
+        while (n < size && text[n] >= L'0' && text[n] <= L'9') {
             ++n;
         }
-        digits = n < size && text[n] == '\0';
+        digits = n < size && text[n] == L'\0';
         if (digits) {
-            SendMessageA(hwnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
+            SendMessageW(hwnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
         }
         GlobalUnlock(data);
     }
@@ -113,7 +114,7 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             }
             [[fallthrough]];
         case WM_PASTE:
-            if ((GetWindowLongPtrA(hwnd, GWL_STYLE) & (ES_NUMBER | ES_READONLY)) == ES_NUMBER) {
+            if ((GetWindowLongPtrW(hwnd, GWL_STYLE) & (ES_NUMBER | ES_READONLY)) == ES_NUMBER) {
                 PasteDigits(hwnd);
                 return 0;
             }
@@ -161,26 +162,26 @@ void SetupButton(ControlRecord*, HWND hwnd, void*) {
 void SetupEditableCombo(ControlRecord*, HWND hwnd, void*) {
     HWND edit = GetWindow(hwnd, GW_CHILD);
     if (edit != nullptr) {
-        SetWindowLongPtrA(edit, GWL_STYLE, GetWindowLongPtrA(edit, GWL_STYLE) | WS_TABSTOP);
+        SetWindowLongPtrW(edit, GWL_STYLE, GetWindowLongPtrW(edit, GWL_STYLE) | WS_TABSTOP);
     }
 }
 
 // Combo box operations.
 // Index of the selected item, -1 for none.
 intptr_t ComboGetState(ControlRecord* record) {
-    return static_cast<int32_t>(SendMessageA(record->hwnd, CB_GETCURSEL, 0, 0));
+    return static_cast<int32_t>(SendMessageW(record->hwnd, CB_GETCURSEL, 0, 0));
 }
 
 // Selects the item at the index; -1 clears the selection.
 void ComboSetState(ControlRecord* record, intptr_t value) {
-    SendMessageA(record->hwnd, CB_SETCURSEL, static_cast<WPARAM>(static_cast<int32_t>(value)), 0);
+    SendMessageW(record->hwnd, CB_SETCURSEL, static_cast<WPARAM>(static_cast<int32_t>(value)), 0);
 }
 
 // Inserts at the position (-1 appends); positions below -1 are ignored. Always 0.
 int32_t ComboAddItem(ControlRecord* record, int32_t position, const char* text, int32_t) {
     if (position >= -1) {
-        SendMessageA(record->hwnd, CB_INSERTSTRING, static_cast<WPARAM>(position),
-                     reinterpret_cast<LPARAM>(text));
+        SendMessageW(record->hwnd, CB_INSERTSTRING, static_cast<WPARAM>(position),
+                     reinterpret_cast<LPARAM>(WideText(text).Get()));
     }
     return 0;
 }
@@ -189,29 +190,29 @@ int32_t ComboAddItem(ControlRecord* record, int32_t position, const char* text, 
 // and an unknown text changes nothing; an editable combo box takes the text as it is.
 void ComboSetText(ControlRecord* record, const char* text) {
     HWND hwnd = record->hwnd;
-    if ((GetWindowLongPtrA(hwnd, GWL_STYLE) & 1) == 0) {
-        SetWindowTextA(hwnd, text);
+    if ((GetWindowLongPtrW(hwnd, GWL_STYLE) & 1) == 0) {
+        SetWindowTextW(hwnd, WideText(text).Get());
         return;
     }
     if (text[0] == '\0') {
-        SendMessageA(hwnd, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        SendMessageW(hwnd, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
         return;
     }
-    LRESULT index =
-        SendMessageA(hwnd, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
+    LRESULT index = SendMessageW(hwnd, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                 reinterpret_cast<LPARAM>(WideText(text).Get()));
     if (index != CB_ERR) {
-        SendMessageA(hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        SendMessageW(hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
     }
 }
 
 // Button and check box: only the checked bit counts (indeterminate reads as unchecked).
 intptr_t ButtonGetState(ControlRecord* record) {
-    return SendMessageA(record->hwnd, BM_GETCHECK, 0, 0) & 1;
+    return SendMessageW(record->hwnd, BM_GETCHECK, 0, 0) & 1;
 }
 
 // Checks for any non-zero value, unchecks for 0.
 void ButtonSetState(ControlRecord* record, intptr_t value) {
-    SendMessageA(record->hwnd, BM_SETCHECK, value != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageW(record->hwnd, BM_SETCHECK, value != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 // Operation tables, constant from the start: only their contents matter.
@@ -274,7 +275,7 @@ ObjId Ctl_Image(ObjId number, int32_t x, int32_t y, int32_t width, int32_t heigh
         return 0;
     }
     const ObjId result = Ctl_Finish(number, record, hwnd, ImageCtl_Kind());
-    SendMessageA(hwnd, STM_SETIMAGE, 0, reinterpret_cast<LPARAM>(image));
+    SendMessageW(hwnd, STM_SETIMAGE, 0, reinterpret_cast<LPARAM>(image));
     return result;
 }
 

@@ -8,6 +8,8 @@
 // (the program examines once at start-up, before any other thread exists).
 #include "shell/desktop.h"
 
+#include "core/strings.h"
+
 #include <cstring>
 
 #include "core/objtable.h"
@@ -105,17 +107,18 @@ int32_t MeasureFallback() {
 }
 
 // Copies at most MAX_PATH bytes of path into buffer (MAX_PATH + 1 bytes); returns the length.
-size_t CopyPath(char* buffer, const char* path) {
+// The 1252 path in UTF-16, cut after MAX_PATH characters.
+size_t CopyPath(wchar_t* buffer, const char* path) {
     size_t length = 0;
     while (length < MAX_PATH && path[length] != '\0') {
-        buffer[length] = path[length];
+        buffer[length] = Str_WideChar(static_cast<unsigned char>(path[length]));
         length++;
     }
-    buffer[length] = '\0';
+    buffer[length] = L'\0';
     return length;
 }
 
-bool IsSeparator(char c) {
+bool IsSeparator(wchar_t c) {
     return c == '\\' || c == '/';
 }
 
@@ -159,29 +162,29 @@ void Desk_Release() {
 int64_t File_QuerySize(const char* path) {
     if (path == nullptr || path[0] == '\0')
         return FILE_SIZE_MISSING;
-    char buffer[MAX_PATH + 1];
+    wchar_t buffer[MAX_PATH + 1];
     size_t length = CopyPath(buffer, path);
 
     // A drive root ("C:" or "C:\"): the drive exists or not. "C:name" is a file on drive C
     // and is looked up like any other path.
-    if (buffer[1] == ':' && (length == 2 || (length == 3 && IsSeparator(buffer[2])))) {
+    if (buffer[1] == L':' && (length == 2 || (length == 3 && IsSeparator(buffer[2])))) {
         if (length == 2) {
-            buffer[2] = '\\';
-            buffer[3] = '\0';
+            buffer[2] = L'\\';
+            buffer[3] = L'\0';
         }
-        return GetDriveTypeA(buffer) > DRIVE_NO_ROOT_DIR ? FILE_SIZE_DIRECTORY : FILE_SIZE_MISSING;
+        return GetDriveTypeW(buffer) > DRIVE_NO_ROOT_DIR ? FILE_SIZE_DIRECTORY : FILE_SIZE_MISSING;
     }
 
-    // FindFirstFileA does not find "dir\".
+    // FindFirstFileW does not find "dir\".
     if (IsSeparator(buffer[length - 1]))
-        buffer[--length] = '\0';
+        buffer[--length] = L'\0';
 
     int64_t result = FILE_SIZE_MISSING;
     // No "insert a disk" dialog for an empty removable drive.
     DWORD previousMode = 0;
     SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode);
-    WIN32_FIND_DATAA found;
-    HANDLE search = (length != 0) ? FindFirstFileA(buffer, &found) : INVALID_HANDLE_VALUE;
+    WIN32_FIND_DATAW found;
+    HANDLE search = (length != 0) ? FindFirstFileW(buffer, &found) : INVALID_HANDLE_VALUE;
     if (search != INVALID_HANDLE_VALUE) {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             result = FILE_SIZE_DIRECTORY;
@@ -190,9 +193,9 @@ int64_t File_QuerySize(const char* path) {
                 static_cast<int64_t>((static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow);
         }
         FindClose(search);
-    } else if (buffer[0] == '\\' && buffer[1] == '\\') {
+    } else if (buffer[0] == L'\\' && buffer[1] == L'\\') {
         // A share such as \\server\share cannot be listed, only asked for its attributes.
-        DWORD attributes = GetFileAttributesA(buffer);
+        DWORD attributes = GetFileAttributesW(buffer);
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
             result = FILE_SIZE_DIRECTORY;
     }

@@ -3,6 +3,8 @@
 // Menus are built and used on the thread that owns their window; nothing here is locked.
 #include "shell/menus.h"
 
+#include "core/strings.h"
+
 #include "controls/images.h"
 #include "window/dpi.h"
 
@@ -63,7 +65,7 @@ void ShowPopupAtPixel(ObjId number, HWND window, int32_t x, int32_t y) {
     SetForegroundWindow(window);
     TrackPopupMenu(record->handle, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, x, y, 0, window, nullptr);
     // Forces a task switch to the window, otherwise the next tray menu may close at once.
-    PostMessageA(window, WM_NULL, 0, 0);
+    PostMessageW(window, WM_NULL, 0, 0);
 }
 
 // Shared body of Menu_Create and Menu_CreatePopup.
@@ -127,8 +129,8 @@ void Menu_Title(const char* text) {
     HMENU sub = CreatePopupMenu();
     if (sub == nullptr)
         return;
-    if (!AppendMenuA(g_build->target, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub),
-                     text != nullptr ? text : "")) {
+    if (!AppendMenuW(g_build->target, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub),
+                     WideText(text).Get())) {
         DestroyMenu(sub);
         return;
     }
@@ -145,8 +147,8 @@ void Menu_Item(int32_t item, const char* text) {
     MenuRecord* record = CurrentMenu();
     if (record == nullptr || g_build->target == nullptr)
         return;
-    AppendMenuA(g_build->target, MF_STRING, static_cast<UINT_PTR>(static_cast<uint32_t>(item)),
-                text != nullptr ? text : "");
+    AppendMenuW(g_build->target, MF_STRING, static_cast<UINT_PTR>(static_cast<uint32_t>(item)),
+                WideText(text).Get());
     // A drop-down is laid out when it opens: only an item on the bar itself changes the bar.
     if (g_build->target == record->handle)
         AttachBar(record);
@@ -188,10 +190,10 @@ void Menu_ShowPopupAt(ObjId number, HWND window, int32_t x, int32_t y) {
 void Menu_FitBitmaps(HMENU menu, int32_t dpi) {
     const int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
-        MENUITEMINFOA info = {};
+        MENUITEMINFOW info = {};
         info.cbSize = sizeof info;
         info.fMask = MIIM_CHECKMARKS | MIIM_SUBMENU;
-        if (!GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info))
+        if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info))
             continue;
         Menu_FitBitmaps(info.hSubMenu, dpi);
         SetMenuItemBitmaps(menu, static_cast<UINT>(i), MF_BYPOSITION,

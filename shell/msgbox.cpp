@@ -1,7 +1,7 @@
 // Message boxes that are modal for every window of the calling thread, and the start-up
 // initialisation of the common controls and COM.
 //
-// MessageBoxA only disables its owner. To make the box modal for the whole thread, the
+// MessageBoxW only disables its owner. To make the box modal for the whole thread, the
 // thread's other visible, enabled top-level windows are disabled first and recorded in one
 // shared list; afterwards exactly the recorded windows are enabled again. Any thread may
 // show a box, so the list is guarded by a slim reader/writer lock that is held only while a
@@ -9,6 +9,8 @@
 // Each record names the thread and the Msg_Box call that made it, so a box enables only the
 // windows it disabled itself, also when a second box is opened from inside the first.
 #include "shell/msgbox.h"
+
+#include "core/strings.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -81,7 +83,7 @@ void Msg_Init() {
     CoInitialize(nullptr);
 }
 
-// MessageBoxA, modal for every window of the calling thread.
+// MessageBoxW, modal for every window of the calling thread.
 int32_t Msg_Box(const char* title, const char* text, uint32_t flags) {
     DisableContext context;
     context.threadId = GetCurrentThreadId();
@@ -99,7 +101,10 @@ int32_t Msg_Box(const char* title, const char* text, uint32_t flags) {
             owner = context.foreground;
     }
 
-    int32_t result = MessageBoxA(owner, text != nullptr ? text : "", title, flags);
+    // A null title keeps the platform's own ("Fehler" on a German Windows).
+    WideText wideTitle(title);
+    int32_t result =
+        MessageBoxW(owner, WideText(text).Get(), title != nullptr ? wideTitle.Get() : nullptr, flags);
 
     // A window destroyed meanwhile makes EnableWindow fail harmlessly; its record goes too.
     for (HWND window = TakeDisabled(context.box); window != nullptr; window = TakeDisabled(context.box))

@@ -18,9 +18,9 @@ struct DisabledWindow {
 // InitCommonControls, then CoInitialize(NULL) on the calling thread.
 void Msg_Init();
 
-// Shows MessageBoxA(owner, text, title, flags) with all other visible, enabled top-level
+// Shows MessageBoxW(owner, text, title, flags) with all other visible, enabled top-level
 // windows of the calling thread disabled while it is open; exactly those are enabled again
-// afterwards. Returns MessageBoxA's result (0 on failure).
+// afterwards. Returns MessageBoxW's result (0 on failure).
 int32_t Msg_Box(const char* title, const char* text, uint32_t flags);
 
 // ---- Diagnostics ----

@@ -1,9 +1,9 @@
 // Numbered icons in the notification area. Every request to the shell uses the first,
-// shortest NOTIFYICONDATAA layout, which every shell version accepts. Icons are managed on
-// the main thread (and by the program's end routine); the table is not locked.
+// shortest NOTIFYICONDATAW layout (the tip in UTF-16), which every shell version accepts. Icons are managed
+// on the main thread (and by the program's end routine); the table is not locked.
 #include "shell/tray.h"
 
-#include <cstring>
+#include "core/strings.h"
 
 namespace {
 
@@ -13,8 +13,8 @@ ObjectTable* g_tray = nullptr;
 TrayNotifyProc g_notify = nullptr; // a test's stand-in for the shell, or null
 
 // Carries a request to the shell (or to a test's stand-in).
-BOOL Notify(DWORD message, NOTIFYICONDATAA* request) {
-    return (g_notify != nullptr ? g_notify : Shell_NotifyIconA)(message, request);
+BOOL Notify(DWORD message, NOTIFYICONDATAW* request) {
+    return (g_notify != nullptr ? g_notify : Shell_NotifyIconW)(message, request);
 }
 
 // ---- Internal functions ----
@@ -22,9 +22,9 @@ BOOL Notify(DWORD message, NOTIFYICONDATAA* request) {
 // A zero-filled request for the icon id of window. The shell knows an icon by its window and
 // its 32-bit identifier; an OBJ_ANY identifier is cut to its low 32 bits, consistently in
 // every request.
-void FillRequest(NOTIFYICONDATAA* request, HWND window, ObjId id, UINT flags) {
+void FillRequest(NOTIFYICONDATAW* request, HWND window, ObjId id, UINT flags) {
     Mem_Zero(request, sizeof(*request));
-    request->cbSize = NOTIFYICONDATAA_V1_SIZE;
+    request->cbSize = NOTIFYICONDATAW_V1_SIZE;
     request->hWnd = window;
     request->uID = static_cast<UINT>(id);
     request->uFlags = flags;
@@ -33,7 +33,7 @@ void FillRequest(NOTIFYICONDATAA* request, HWND window, ObjId id, UINT flags) {
 // A shell that is just starting may answer an add with ERROR_TIMEOUT although it has taken the icon;
 // a modify succeeds only for an icon it knows. Taken for failed, the icon would stay in the tray
 // unknown to the table (and a later add would double it).
-bool AddedDespiteTimeOut(NOTIFYICONDATAA* request) {
+bool AddedDespiteTimeOut(NOTIFYICONDATAW* request) {
     return GetLastError() == ERROR_TIMEOUT && Notify(NIM_MODIFY, request);
 }
 
@@ -60,7 +60,7 @@ ObjId Tray_Add(ObjId number, HWND window, HICON icon) {
     if (record == nullptr)
         return 0;
     ObjId id = (number == OBJ_ANY) ? reinterpret_cast<ObjId>(record) : number;
-    NOTIFYICONDATAA request;
+    NOTIFYICONDATAW request;
     FillRequest(&request, window, id, NIF_MESSAGE | NIF_ICON);
     request.uCallbackMessage = MSG_TRAY_NOTIFY;
     request.hIcon = icon;
@@ -82,14 +82,12 @@ int32_t Tray_SetTip(ObjId number, const char* text) {
     auto* record = static_cast<TrayRecord*>(ObjTable_Find(g_tray, number));
     if (record == nullptr)
         return 0;
-    NOTIFYICONDATAA request;
+    NOTIFYICONDATAW request;
     FillRequest(&request, record->owner, number, NIF_TIP);
-    // Counted by hand: strnlen comes from a static helper library, not from the system's C runtime.
     size_t length = 0;
-    while (length < TRAY_TIP_MAX && text[length] != '\0')
-        ++length;
-    std::memcpy(request.szTip, text, length);
-    request.szTip[length] = '\0';
+    for (; length < TRAY_TIP_MAX && text[length] != '\0'; ++length)
+        request.szTip[length] = Str_WideChar(static_cast<unsigned char>(text[length]));
+    request.szTip[length] = L'\0';
     return Notify(NIM_MODIFY, &request) ? 1 : 0;
 }
 
@@ -98,7 +96,7 @@ void Tray_Remove(ObjId number) {
     auto* record = static_cast<TrayRecord*>(ObjTable_Find(g_tray, number));
     if (record == nullptr)
         return;
-    NOTIFYICONDATAA request;
+    NOTIFYICONDATAW request;
     FillRequest(&request, record->owner, number, 0);
     Notify(NIM_DELETE, &request);
     ObjTable_Discard(g_tray, number);
@@ -118,7 +116,7 @@ void Tray_ReleaseAll() {
 
 // Swaps the function that carries requests to the shell.
 TrayNotifyProc Tray_SetNotifyProc(TrayNotifyProc proc) {
-    TrayNotifyProc previous = g_notify != nullptr ? g_notify : Shell_NotifyIconA;
+    TrayNotifyProc previous = g_notify != nullptr ? g_notify : Shell_NotifyIconW;
     g_notify = proc;
     return previous;
 }

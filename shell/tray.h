@@ -10,7 +10,7 @@
 #include "core/objtable.h"
 #include "window/winproc.h" // MSG_TRAY_NOTIFY, the callback message of every icon
 
-// Longest tip in bytes; longer tips are cut.
+// Longest tip in characters; longer tips are cut.
 constexpr int32_t TRAY_TIP_MAX = 63;
 
 // One icon. The first field marks the slot as used.
@@ -18,8 +18,8 @@ struct TrayRecord {
     HWND owner; // window that receives the icon's notifications
 };
 
-// Signature of Shell_NotifyIconA, so that tests can watch the requests.
-typedef BOOL(WINAPI* TrayNotifyProc)(DWORD message, PNOTIFYICONDATAA data);
+// Signature of Shell_NotifyIconW, so that tests can watch the requests.
+typedef BOOL(WINAPI* TrayNotifyProc)(DWORD message, PNOTIFYICONDATAW data);
 
 // ---- Public operations ----
 
@@ -31,7 +31,7 @@ void Tray_Init();
 // icon is refused without touching the table.
 ObjId Tray_Add(ObjId number, HWND window, HICON icon);
 
-// Sets the tool tip (at most TRAY_TIP_MAX bytes are used). Returns the shell's result, or 0
+// Sets the tool tip (a 1252 text; at most TRAY_TIP_MAX characters are used). Returns the shell's result, or 0
 // when there is no such icon or no text.
 int32_t Tray_SetTip(ObjId number, const char* text);
 
@@ -44,5 +44,5 @@ void Tray_ReleaseAll();
 // ---- Test support ----
 
 // Replaces the function that carries the requests to the shell (null restores
-// Shell_NotifyIconA). Returns the previous one.
+// Shell_NotifyIconW). Returns the previous one.
 TrayNotifyProc Tray_SetNotifyProc(TrayNotifyProc proc);

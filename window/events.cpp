@@ -45,18 +45,18 @@ ThreadSlot<FreeEventState> g_stateSlot;
 void FetchForever(MSG* msg) {
     HANDLE cancel = Thread_CancelEvent();
     if (cancel == nullptr) {
-        GetMessageA(msg, nullptr, 0, 0);
+        GetMessageW(msg, nullptr, 0, 0);
         return;
     }
     for (;;) {
-        if (PeekMessageA(msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (PeekMessageW(msg, nullptr, 0, 0, PM_REMOVE)) {
             return;
         }
         const DWORD r = MsgWaitForMultipleObjectsEx(1, &cancel, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (r == WAIT_OBJECT_0) {
             Thread_CheckCancel();
         } else if (r == WAIT_FAILED) {
-            GetMessageA(msg, nullptr, 0, 0);
+            GetMessageW(msg, nullptr, 0, 0);
             return;
         }
     }
@@ -85,7 +85,7 @@ bool KeyForDroppedList(const MSG& msg) {
         char name[10] = {};
         GetClassNameA(focus, name, sizeof name);
         if (strcmp(name, "ComboBox") == 0) {
-            return SendMessageA(focus, CB_GETDROPPEDSTATE, 0, 0) != 0;
+            return SendMessageW(focus, CB_GETDROPPEDSTATE, 0, 0) != 0;
         }
     }
     return false;
@@ -115,7 +115,7 @@ int32_t Win_WaitEvent(int32_t timeout) {
     MSG msg = {};
     if (timeout < 0) {
         FetchForever(&msg);
-    } else if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
+    } else if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
         if (timeout == 0) {
             return 0;
         }
@@ -129,7 +129,7 @@ int32_t Win_WaitEvent(int32_t timeout) {
         if (count == 1 && r == WAIT_OBJECT_0) {
             Thread_CheckCancel();
         }
-        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
+        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
             return 0;
         }
     }
@@ -141,9 +141,9 @@ int32_t Win_WaitEvent(int32_t timeout) {
         table = KeyForDroppedList(msg) ? nullptr : Win_AccelFor(active);
     }
     // A translated accelerator has already sent its WM_COMMAND to the active window.
-    if (table == nullptr || !TranslateAcceleratorA(active, table, &msg)) {
+    if (table == nullptr || !TranslateAcceleratorW(active, table, &msg)) {
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
 
     if (state->pending != 0) {
@@ -196,7 +196,7 @@ HACCEL Win_AccelFor(HWND window) {
         HWND focus = GetFocus();
         char name[5] = {};
         if (focus != nullptr && GetClassNameA(focus, name, sizeof name) >= 4 &&
-            memcmp(name, "Rich", 4) == 0 && (SendMessageA(focus, EM_GETOPTIONS, 0, 0) & ECO_READONLY) == 0) {
+            memcmp(name, "Rich", 4) == 0 && (SendMessageW(focus, EM_GETOPTIONS, 0, 0) & ECO_READONLY) == 0) {
             return nullptr;
         }
     }

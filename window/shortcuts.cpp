@@ -61,6 +61,6 @@ HACCEL Shortcut_Add(ObjId window, int32_t keyCode, int32_t item) {
     if (record->accelTable != nullptr) {
         DestroyAcceleratorTable(record->accelTable);
     }
-    record->accelTable = CreateAcceleratorTableA(record->accels, record->accelCount);
+    record->accelTable = CreateAcceleratorTableW(record->accels, record->accelCount);
     return record->accelTable;
 }

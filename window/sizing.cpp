@@ -72,9 +72,9 @@ void TrackTo(SizeState* s, int32_t x, int32_t y) {
 
 // Lets the window adjust the tracked rectangle, then moves it there.
 void SizeAndPlace(SizeState* s, HWND hwnd) {
-    SendMessageA(hwnd, WM_SIZING, static_cast<WPARAM>(s->edge), reinterpret_cast<LPARAM>(&s->rect));
+    SendMessageW(hwnd, WM_SIZING, static_cast<WPARAM>(s->edge), reinterpret_cast<LPARAM>(&s->rect));
     RECT rc = s->rect;
-    if (GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_CHILD) {
+    if (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD) {
         MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&rc), 2);
     }
     MoveWindow(hwnd, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE);
@@ -161,10 +161,10 @@ void Begin(SizeState* s, HWND hwnd, WPARAM wParam) {
     mm.ptReserved.y = 0;
     mm.ptMaxSize.x = GetSystemMetrics(SM_CXMAXIMIZED);
     mm.ptMaxSize.y = GetSystemMetrics(SM_CYMAXIMIZED);
-    if (GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_BORDER) {
+    if (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_BORDER) {
         mm.ptMaxPosition.x = GetSystemMetrics(SM_CXBORDER);
         mm.ptMaxPosition.y = GetSystemMetrics(SM_CYBORDER);
-    } else if (GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & WS_EX_WINDOWEDGE) {
+    } else if (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_WINDOWEDGE) {
         mm.ptMaxPosition.x = GetSystemMetrics(SM_CXEDGE);
         mm.ptMaxPosition.y = GetSystemMetrics(SM_CYEDGE);
     } else {
@@ -175,13 +175,13 @@ void Begin(SizeState* s, HWND hwnd, WPARAM wParam) {
     mm.ptMinTrackSize.y = GetSystemMetrics(SM_CYMINTRACK);
     mm.ptMaxTrackSize.x = GetSystemMetrics(SM_CXMAXTRACK);
     mm.ptMaxTrackSize.y = GetSystemMetrics(SM_CYMAXTRACK);
-    SendMessageA(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mm));
+    SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mm));
 
     if ((GetKeyState(VK_LBUTTON) & 0x8000) == 0) {
-        SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+        SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, 0);
     }
     SetCapture(hwnd);
-    PostMessageA(hwnd, WM_ENTERSIZEMOVE, 0, 0);
+    PostMessageW(hwnd, WM_ENTERSIZEMOVE, 0, 0);
     if (s->edge == 0) {
         s->keyboardStarted = 1;
         GetCursorPos(&s->savedCursor);
@@ -241,7 +241,7 @@ LRESULT SizeTracker(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             ReleaseCapture();
             return 0;
         case WM_CAPTURECHANGED:
-            PostMessageA(hwnd, WM_EXITSIZEMOVE, 0, 0);
+            PostMessageW(hwnd, WM_EXITSIZEMOVE, 0, 0);
             s->active = 0;
             s->hwnd = nullptr;
             if (s->keyboardStarted) {

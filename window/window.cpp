@@ -5,6 +5,7 @@
 
 #include <stdio.h>
 
+#include "core/strings.h"
 #include "window/dpi.h"
 #include "window/winproc.h"
 
@@ -28,14 +29,14 @@ void InstallTabAccelerators(WindowRecord* record) {
     entries[1].cmd = CMD_FOCUS_PREVIOUS;
     record->accels = entries;
     record->accelCount = 2;
-    record->accelTable = CreateAcceleratorTableA(entries, 2);
+    record->accelTable = CreateAcceleratorTableW(entries, 2);
 }
 
 // Hands the activation to the owner, so that it returns there rather than to another program.
 // A window that is never activated has nothing to hand back.
 void ActivateOwner(HWND hwnd) {
     HWND owner = GetWindow(hwnd, GW_OWNER);
-    if (owner != nullptr && (GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) == 0) {
+    if (owner != nullptr && (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) == 0) {
         SetActiveWindow(owner);
     }
 }
@@ -129,16 +130,18 @@ ObjId Win_Open(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height
         title = "";
     }
 
-    WNDCLASSA wc = {};
+    // A Unicode class, so that the window takes and gives its texts in UTF-16 whatever the ANSI code page.
+    WideText wideClass(className);
+    WNDCLASSW wc = {};
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = Win_WindowProc;
     wc.hInstance = instance;
     wc.hIcon = g_classIcon;
     wc.hCursor = g_classCursor;
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    wc.lpszClassName = className;
+    wc.lpszClassName = wideClass.Get();
     // An existing class of this name (a window of another thread still alive) is used as is.
-    RegisterClassA(&wc);
+    RegisterClassW(&wc);
 
     if ((flags & 0xEFFFFFF8u) == 0) {
         flags |= WS_CAPTION;
@@ -165,10 +168,11 @@ ObjId Win_Open(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height
         int32_t outerHeight = 0;
         PlaceWindow(flags, parent, outer.cx, outer.cy, &left, &top, &outerWidth, &outerHeight);
         if (hwnd == nullptr) {
-            hwnd = CreateWindowExA(noActivate ? WS_EX_NOACTIVATE : 0, className, title, style, left, top,
-                                   outerWidth, outerHeight, parent, nullptr, instance, nullptr);
+            hwnd = CreateWindowExW(noActivate ? WS_EX_NOACTIVATE : 0, wideClass.Get(), WideText(title).Get(),
+                                   style, left, top, outerWidth, outerHeight, parent, nullptr, instance,
+                                   nullptr);
             if (hwnd == nullptr) {
-                UnregisterClassA(className, instance);
+                UnregisterClassW(wideClass.Get(), instance);
                 ObjTable_Discard(g_windows, id);
                 return 0;
             }
@@ -220,7 +224,7 @@ void Win_Close(ObjId number) {
     DestroyWindow(hwnd);
     char className[40];
     Win_ClassName(number, className, sizeof className);
-    UnregisterClassA(className, GetModuleHandleA(nullptr));
+    UnregisterClassW(WideText(className).Get(), GetModuleHandleA(nullptr));
 
     // Destroying dispatched messages: fetch the record again before releasing what it owns.
     record = Win_Record(number);
@@ -347,8 +351,8 @@ int32_t Win_Resize(ObjId number, int32_t x, int32_t y, int32_t width, int32_t he
     }
     // A kept height keeps the menu bar's room; a given height includes the menu bar.
     const BOOL menu = height == IGNORE_VALUE && GetMenu(hwnd) != nullptr;
-    Dpi_AdjustRect(&rc, static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_STYLE)), menu,
-                   static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_EXSTYLE)), dpi);
+    Dpi_AdjustRect(&rc, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)), menu,
+                   static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)), dpi);
     SetWindowPos(hwnd, nullptr, x, y, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER | SWP_NOACTIVATE);
     return 1;
 }
@@ -360,7 +364,7 @@ int32_t Win_SetTopmost(ObjId number, int32_t on) {
         return 0;
     }
     UINT flags = SWP_NOMOVE | SWP_NOSIZE;
-    if (GetWindowLongPtrA(record->hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) {
+    if (GetWindowLongPtrW(record->hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) {
         flags |= SWP_NOACTIVATE;
     }
     SetWindowPos(record->hwnd, on != 0 ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, flags);
@@ -384,7 +388,7 @@ int32_t Win_SetRedraw(ObjId number, int32_t on) {
     if (record == nullptr) {
         return 0;
     }
-    SendMessageA(record->hwnd, WM_SETREDRAW, on != 0 ? TRUE : FALSE, 0);
+    SendMessageW(record->hwnd, WM_SETREDRAW, on != 0 ? TRUE : FALSE, 0);
     if (on != 0) {
         RedrawWindow(record->hwnd, nullptr, nullptr,
                      RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -453,8 +457,8 @@ int32_t Win_DpiOf(HWND hwnd) {
 // The client size in units, scaled and framed at the DPI, with the window's own styles.
 SIZE Win_OuterSize(const WindowRecord* record, int32_t dpi) {
     return OuterSizeAt(record->width, record->height,
-                       static_cast<DWORD>(GetWindowLongPtrA(record->hwnd, GWL_STYLE)),
-                       static_cast<DWORD>(GetWindowLongPtrA(record->hwnd, GWL_EXSTYLE)), dpi);
+                       static_cast<DWORD>(GetWindowLongPtrW(record->hwnd, GWL_STYLE)),
+                       static_cast<DWORD>(GetWindowLongPtrW(record->hwnd, GWL_EXSTYLE)), dpi);
 }
 
 // "WindowClass_" and the number in signed decimal (pointer-sized for OBJ_ANY identifiers).

@@ -34,7 +34,7 @@ void ChangeDpi(ObjId number, WindowRecord* record, HWND hwnd, int32_t dpi, const
 
 // Passes a system colour change on to every descendant window.
 BOOL CALLBACK SendSysColorChange(HWND child, LPARAM) {
-    SendMessageA(child, WM_SYSCOLORCHANGE, 0, 0);
+    SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
     return TRUE;
 }
 
@@ -75,7 +75,7 @@ void Command(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     if (control != nullptr) {
         state->pending = EVENT_CONTROL;
         state->type = code;
-        state->object = static_cast<ObjId>(GetWindowLongPtrA(control, GWLP_ID));
+        state->object = static_cast<ObjId>(GetWindowLongPtrW(control, GWLP_ID));
     } else if (code == 0) {
         state->pending = EVENT_MENU;
         state->object = static_cast<ObjId>(wParam);
@@ -93,11 +93,11 @@ void Command(HWND hwnd, WPARAM wParam, LPARAM lParam) {
 
 // ---- Public operations ----
 
-// Window procedure of every toolkit class: Win_Dispatch, or DefWindowProcA when it passes.
+// Window procedure of every toolkit class: Win_Dispatch, or DefWindowProcW when it passes.
 LRESULT CALLBACK Win_WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     const LRESULT result = Win_Dispatch(hwnd, message, wParam, lParam);
     if (result == NOT_HANDLED) {
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return DefWindowProcW(hwnd, message, wParam, lParam);
     }
     return result;
 }
@@ -144,7 +144,7 @@ LRESULT Win_Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
 
         case WM_SIZE:
-            // Sizes sent while CreateWindowExA runs (before the property exists) are ignored.
+            // Sizes sent while CreateWindowExW runs (before the property exists) are ignored.
             if (Win_OwnNumber(hwnd) == -1) {
                 return 1;
             }
@@ -172,7 +172,7 @@ LRESULT Win_Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_MOUSEACTIVATE:
             // A click on a window that is never activated (or on its controls, which ask their
             // parent) must not take the activation either.
-            if (GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) {
+            if (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) {
                 return MA_NOACTIVATE;
             }
             return NOT_HANDLED;
@@ -216,7 +216,7 @@ LRESULT Win_Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
         case MSG_TRAY_NOTIFY:
             // The shell sends this from inside its own call; answer at once and report later.
-            PostMessageA(hwnd, MSG_TRAY_EVENT, wParam, lParam);
+            PostMessageW(hwnd, MSG_TRAY_EVENT, wParam, lParam);
             return 0;
 
         case MSG_TRAY_EVENT:

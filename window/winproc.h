@@ -7,7 +7,7 @@
 
 #include <stdint.h>
 
-// Result by which a handler leaves a message to the next one (finally DefWindowProcA).
+// Result by which a handler leaves a message to the next one (finally DefWindowProcW).
 // The 32-bit pattern 0xD0D0D0D1, sign-extended to the width of LRESULT.
 constexpr LRESULT NOT_HANDLED = static_cast<int32_t>(0xD0D0D0D1u);
 
@@ -21,7 +21,7 @@ constexpr UINT MSG_CONTROL_EVENT = 13103; // from controls: wParam = control id,
 // Window procedure of every toolkit class.
 LRESULT CALLBACK Win_WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Body of Win_WindowProc; NOT_HANDLED sends the message on to DefWindowProcA.
+// Body of Win_WindowProc; NOT_HANDLED sends the message on to DefWindowProcW.
 LRESULT Win_Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Offers a message about a child control to its kind's ParentMessage operation.

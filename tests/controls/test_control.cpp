@@ -95,7 +95,9 @@ TEST_F(ControlTest, test_creation_registers_the_control) {
     EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropA(text, "KX_ID")), 3);
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(text, WM_GETFONT, 0, 0)),
               GetStockObject(DEFAULT_GUI_FONT));
-    EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrA(text, GWLP_WNDPROC)), ControlProc);
+    // A Unicode window, subclassed as one: only so does it take and give its text in UTF-16.
+    EXPECT_TRUE(IsWindowUnicode(text)) << "expected a Unicode control";
+    EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(text, GWLP_WNDPROC)), ControlProc);
     ControlRecord* record = Ctl_Record(3);
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->hwnd, text);
@@ -243,6 +245,16 @@ TEST_F(ControlTest, test_get_text_in_the_scratch_area) {
         EXPECT_EQ(TextOf(11), text) << "length " << length;
         EXPECT_EQ(Scratch_Pos(), w0);
     }
+
+    // 1252 in, Unicode on the screen, 1252 back, whatever the ANSI code page (the code-page run has 1251);
+    // what 1252 lacks reads back as '?'.
+    Ctl_SetText(11, "auswählen \x80");
+    wchar_t shown[32] = L"";
+    GetWindowTextW(Ctl_Record(11)->hwnd, shown, 32);
+    EXPECT_STREQ(shown, L"auswählen €");
+    EXPECT_EQ(TextOf(11), "auswählen \x80");
+    SetWindowTextW(Ctl_Record(11)->hwnd, L"Jürgen \x0414\x043E\x043C");
+    EXPECT_EQ(TextOf(11), "Jürgen ???");
 }
 
 TEST_F(ControlTest, test_colour_answer_of_text) {
@@ -455,7 +467,7 @@ TEST_F(ControlTest, test_number_taken_from_another_threads_control) {
     EXPECT_TRUE(IsWindow(t.control));
     EXPECT_EQ(GetWindowLongPtrA(t.control, GWLP_ID), -1);
     EXPECT_EQ(GetPropA(t.control, "KX_ID"), nullptr);
-    EXPECT_NE(reinterpret_cast<WNDPROC>(GetWindowLongPtrA(t.control, GWLP_WNDPROC)), ControlProc);
+    EXPECT_NE(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(t.control, GWLP_WNDPROC)), ControlProc);
     EXPECT_EQ(Brush_RefCount(t.brush), 0) << "the old control's brush is given back";
     char text[16] = {};
     GetWindowTextA(t.control, text, sizeof text);

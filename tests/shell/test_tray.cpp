@@ -28,7 +28,7 @@ struct Request {
     UINT flags;
     UINT callback;
     HICON icon;
-    std::string tip;
+    std::wstring tip;
 };
 
 std::vector<Request> g_requests;
@@ -37,7 +37,7 @@ bool g_failAdd = false;
 enum class TimeOut { kNone, kTaken, kLost };
 TimeOut g_addTimesOut = TimeOut::kNone;
 
-BOOL WINAPI RecordingNotify(DWORD message, PNOTIFYICONDATAA data) {
+BOOL WINAPI RecordingNotify(DWORD message, PNOTIFYICONDATAW data) {
     Request request;
     request.message = message;
     request.size = data->cbSize;
@@ -46,7 +46,7 @@ BOOL WINAPI RecordingNotify(DWORD message, PNOTIFYICONDATAA data) {
     request.flags = data->uFlags;
     request.callback = data->uCallbackMessage;
     request.icon = data->hIcon;
-    request.tip = std::string(data->szTip, strnlen(data->szTip, sizeof(data->szTip)));
+    request.tip = std::wstring(data->szTip, wcsnlen(data->szTip, ARRAYSIZE(data->szTip)));
     g_requests.push_back(request);
     if (g_failAdd && message == NIM_ADD) {
         SetLastError(ERROR_ACCESS_DENIED);
@@ -54,21 +54,21 @@ BOOL WINAPI RecordingNotify(DWORD message, PNOTIFYICONDATAA data) {
     }
     if (g_addTimesOut != TimeOut::kNone && message == NIM_ADD) {
         if (g_addTimesOut == TimeOut::kTaken)
-            Shell_NotifyIconA(message, data);
+            Shell_NotifyIconW(message, data);
         SetLastError(ERROR_TIMEOUT);
         return FALSE;
     }
-    return Shell_NotifyIconA(message, data);
+    return Shell_NotifyIconW(message, data);
 }
 
 // Asks the real shell whether it knows icon id of window (a modify of nothing fails).
 bool ShellKnows(HWND window, UINT id) {
-    NOTIFYICONDATAA data = {};
-    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    NOTIFYICONDATAW data = {};
+    data.cbSize = NOTIFYICONDATAW_V1_SIZE;
     data.hWnd = window;
     data.uID = id;
     data.uFlags = 0;
-    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+    return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
 }
 
 class TrayTest : public ::testing::Test {
@@ -102,13 +102,13 @@ TEST_F(TrayTest, test_add_sends_the_short_request) {
     ASSERT_EQ(g_requests.size(), 1u);
     const Request& add = g_requests[0];
     EXPECT_EQ(add.message, static_cast<DWORD>(NIM_ADD));
-    EXPECT_EQ(add.size, static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE));
+    EXPECT_EQ(add.size, static_cast<DWORD>(NOTIFYICONDATAW_V1_SIZE));
     EXPECT_EQ(add.window, window_);
     EXPECT_EQ(add.id, 1u);
     EXPECT_EQ(add.flags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON));
     EXPECT_EQ(add.callback, 12501u);
     EXPECT_EQ(add.icon, icon_);
-    EXPECT_EQ(add.tip, "");
+    EXPECT_EQ(add.tip, L"");
     EXPECT_TRUE(ShellKnows(window_, 1));
 }
 
@@ -136,7 +136,7 @@ TEST_F(TrayTest, test_null_window_or_icon_is_refused_without_touching_the_table)
     EXPECT_TRUE(ShellKnows(window_, 1));
 }
 
-TEST_F(TrayTest, test_tip_is_cut_after_63_bytes) {
+TEST_F(TrayTest, test_tip_goes_as_unicode_cut_after_63_characters) {
     ASSERT_NE(Tray_Add(1, window_, icon_), 0);
     const std::string seventy(70, 'x');
     const std::string sixtyThree = std::string(62, 'y') + "z";
@@ -148,15 +148,18 @@ TEST_F(TrayTest, test_tip_is_cut_after_63_bytes) {
     EXPECT_EQ(g_requests[0].flags, static_cast<UINT>(NIF_TIP));
     EXPECT_EQ(g_requests[0].window, window_);
     EXPECT_EQ(g_requests[0].id, 1u);
-    EXPECT_EQ(g_requests[0].size, static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE));
-    EXPECT_EQ(g_requests[0].tip, std::string(63, 'x'));
+    EXPECT_EQ(g_requests[0].size, static_cast<DWORD>(NOTIFYICONDATAW_V1_SIZE));
+    EXPECT_EQ(g_requests[0].tip, std::wstring(63, L'x'));
 
     EXPECT_EQ(Tray_SetTip(1, sixtyThree.c_str()), 1);
     ASSERT_EQ(g_requests.size(), 2u);
-    EXPECT_EQ(g_requests[1].tip, sixtyThree);
+    EXPECT_EQ(g_requests[1].tip, std::wstring(62, L'y') + L"z");
 
     EXPECT_EQ(Tray_SetTip(1, "Nachtriegel 0.123"), 1);
-    EXPECT_EQ(g_requests.back().tip, "Nachtriegel 0.123");
+    EXPECT_EQ(g_requests.back().tip, L"Nachtriegel 0.123");
+    // 1252 bytes (this file's literals are compiled to them), whatever the system's ANSI code page.
+    EXPECT_EQ(Tray_SetTip(1, "Prüfung \x80 \x9f"), 1);
+    EXPECT_EQ(g_requests.back().tip, L"Prüfung € Ÿ");
 
     g_requests.clear();
     EXPECT_EQ(Tray_SetTip(1, nullptr), 0);

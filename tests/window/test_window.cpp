@@ -95,7 +95,9 @@ TEST_F(WindowTest, test_flags_map_to_styles) {
     HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
     EXPECT_NE(icon, nullptr) << "the test programs carry the program's icon 1";
     EXPECT_EQ(reinterpret_cast<HICON>(GetClassLongPtrA(untitled, GCLP_HICON)), icon);
-    EXPECT_EQ(reinterpret_cast<WNDPROC>(GetClassLongPtrA(untitled, GCLP_WNDPROC)), Win_WindowProc);
+    EXPECT_EQ(reinterpret_cast<WNDPROC>(GetClassLongPtrW(untitled, GCLP_WNDPROC)), Win_WindowProc);
+    EXPECT_TRUE(IsWindowUnicode(untitled))
+        << "expected a Unicode window, whose texts never pass the ANSI code page";
 }
 
 TEST_F(WindowTest, test_screen_centring_clips_outer_size) {
