@@ -20,7 +20,17 @@ struct StepRecord {
 
 // Enabled, visible and marked WS_TABSTOP.
 bool IsTabStop(HWND w) {
-    return IsWindowEnabled(w) && IsWindowVisible(w) && (GetWindowLongPtrA(w, GWL_STYLE) & WS_TABSTOP) != 0;
+    return IsWindowEnabled(w) && IsWindowVisible(w) && (GetWindowLongPtrW(w, GWL_STYLE) & WS_TABSTOP) != 0;
+}
+
+// Focus by the keyboard: as in a dialog, a control that keeps a selection (an edit, also the one in a
+// combo box) has its whole text selected, so that typing replaces it. A click sets the focus elsewhere
+// and keeps placing the caret.
+void FocusByKey(HWND w) {
+    SetFocus(w);
+    if (GetFocus() == w && (SendMessageW(w, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) != 0) {
+        SendMessageW(w, EM_SETSEL, 0, -1);
+    }
 }
 
 // Forward visit: focus the tab stop after the current one (or the first when none).
@@ -30,12 +40,12 @@ BOOL CALLBACK VisitForward(HWND w, LPARAM param) {
         return TRUE;
     }
     if (step->takeNext) {
-        SetFocus(w);
+        FocusByKey(w);
         step->takeNext = false;
         return FALSE;
     }
     if (step->current == nullptr) {
-        SetFocus(w);
+        FocusByKey(w);
         return FALSE;
     }
     if (w == step->current) {
@@ -51,7 +61,7 @@ BOOL CALLBACK VisitBackward(HWND w, LPARAM param) {
         return TRUE;
     }
     if (w == step->current && step->previous != nullptr) {
-        SetFocus(step->previous);
+        FocusByKey(step->previous);
         step->done = true;
         return FALSE;
     }
@@ -96,7 +106,7 @@ void Win_FocusStep(int32_t backward) {
     } else {
         EnumChildWindows(root, VisitBackward, reinterpret_cast<LPARAM>(&step));
         if (!step.done && step.previous != nullptr) {
-            SetFocus(step.previous);
+            FocusByKey(step.previous);
         }
     }
 }

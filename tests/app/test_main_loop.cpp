@@ -349,26 +349,43 @@ TEST(MainLoop, test_focus_tab_enter_and_the_dropped_list) {
     program.SetText(kTimeField, "600");
     const WORD tab = VK_TAB, enter = VK_RETURN;
     const std::vector<WORD> back = {VK_SHIFT, VK_TAB};
-    // Keys and where the focus must be then: "Abbrechen" is skipped while disabled, both ways wrap
-    // around, Enter in the field starts nothing (the Shift+Tab after it could not reach a locked list).
-    const std::pair<std::vector<WORD>, int> steps[] = {
-        {{}, kTaskList},       {{tab}, kTimeField},      {{tab}, kBannerBox},    {{tab}, kToneBox},
-        {{tab}, kStartButton}, {{tab}, kTaskList},       {back, kStartButton},   {back, kToneBox},
-        {back, kBannerBox},    {back, kTimeField},       {{enter}, kTimeField},  {back, kTaskList},
-        {back, kStartButton},  {{enter}, kCancelButton}, {{enter}, kStartButton}};
+    // Keys, where the focus must be then and the field's text (null: not looked at): "Abbrechen" is
+    // skipped while disabled, both ways wrap around, Tab and Shift+Tab select the field's text as in a
+    // dialog (a digit typed then replaces it, the next one follows it), Enter in the field starts nothing
+    // (the Shift+Tab after it could not reach a locked list).
+    const struct {
+        std::vector<WORD> keys;
+        int focus;
+        const char* field;
+    } steps[] = {
+        {{}, kTaskList, "600"},        {{tab}, kTimeField, "600"},        {{'9'}, kTimeField, "9"},
+        {{tab}, kBannerBox, nullptr},  {{tab}, kToneBox, nullptr},        {{tab}, kStartButton, nullptr},
+        {{tab}, kTaskList, nullptr},   {back, kStartButton, nullptr},     {back, kToneBox, nullptr},
+        {back, kBannerBox, nullptr},   {back, kTimeField, "9"},           {{'5'}, kTimeField, "5"},
+        {{'0'}, kTimeField, "50"},     {{enter}, kTimeField, "50"},       {back, kTaskList, nullptr},
+        {back, kStartButton, nullptr}, {{enter}, kCancelButton, nullptr}, {{enter}, kStartButton, nullptr}};
     for (const auto& step : steps) {
-        ASSERT_TRUE(step.first.empty() || program.Keys(step.first));
-        EXPECT_TRUE(apptest::WaitFor([&] { return program.FocusNumber() == step.second; }, 2000))
-            << "expected the focus on " << step.second << ", got " << program.FocusNumber();
+        ASSERT_TRUE(step.keys.empty() || program.Keys(step.keys));
+        EXPECT_TRUE(apptest::WaitFor([&] { return program.FocusNumber() == step.focus; }, 2000))
+            << "expected the focus on " << step.focus << ", got " << program.FocusNumber();
+        if (step.field != nullptr) {
+            EXPECT_TRUE(apptest::WaitFor([&] { return program.Text(kTimeField) == step.field; }, 2000))
+                << "expected the field '" << step.field << "', got '" << program.Text(kTimeField) << "'";
+        }
     }
+    // A click keeps placing the caret: the digit goes where it is (after the short text), nothing is
+    // replaced.
+    ASSERT_TRUE(program.MouseClick(kTimeField) && program.Keys({'1'}));
+    EXPECT_TRUE(apptest::WaitFor([&] { return program.Text(kTimeField) == "501"; }, 2000))
+        << "expected '501' after a click and a digit, got '" << program.Text(kTimeField) << "'";
     HWND editor = apptest::OpenEditor(); // the user leaves for another program and comes back
     ASSERT_EQ(GetForegroundWindow(), editor);
     SetForegroundWindow(program.Main());
-    EXPECT_TRUE(apptest::WaitFor([&] { return program.FocusNumber() == kStartButton; }, 2000))
+    EXPECT_TRUE(apptest::WaitFor([&] { return program.FocusNumber() == kTimeField; }, 2000))
         << "activated again: got " << program.FocusNumber();
     DestroyWindow(editor);
     auto dropped = [&] { return SendMessageA(program.Control(kTaskList), CB_GETDROPPEDSTATE, 0, 0) != 0; };
-    ASSERT_TRUE(program.Keys({tab}));
+    ASSERT_TRUE(program.Keys(back)); // from the field back to the list
     for (WORD key : {VK_ESCAPE, VK_RETURN}) {
         ASSERT_TRUE(program.Keys({VK_F4}) && apptest::WaitFor(dropped, 2000)) << "F4 did not drop the list";
         ASSERT_TRUE(program.Keys({key}) && apptest::WaitFor([&] { return !dropped(); }, 2000))
