@@ -46,9 +46,26 @@ constexpr int32_t kBannerPollMs = 500;
 // How long a new banner waits for the previous banner's thread to end.
 constexpr DWORD kRetireWaitMs = 2000;
 
-// The banner's blue.
-int32_t BannerBlue() {
-    return Color_Make(BANNER_BLUE_RED, BANNER_BLUE_GREEN, BANNER_BLUE_BLUE);
+// Whether the user has switched high contrast on.
+bool SystemHighContrast() {
+    HIGHCONTRASTW contrast = {};
+    contrast.cbSize = sizeof contrast;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+BannerContrastProc g_highContrast = SystemHighContrast; // a test's stand-in for the query, or the system's
+
+// The banner's blue and white; under high contrast the system's highlight colours, which the user chose to
+// be readable.
+void BannerColours(int32_t* back, int32_t* front) {
+    if (g_highContrast()) {
+        *back = static_cast<int32_t>(GetSysColor(COLOR_HIGHLIGHT));
+        *front = static_cast<int32_t>(GetSysColor(COLOR_HIGHLIGHTTEXT));
+        return;
+    }
+    *back = Color_Make(BANNER_BLUE_RED, BANNER_BLUE_GREEN, BANNER_BLUE_BLUE);
+    *front = Color_Make(255, 255, 255);
 }
 
 // Closes the banner of an earlier warning and waits (bounded) until its thread has ended, so
@@ -64,7 +81,7 @@ void RetireEarlierBanner() {
         return;
     }
     HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, owner);
-    if (PostMessageA(old, WM_CLOSE, 0, 0) && thread != nullptr) {
+    if (PostMessageW(old, WM_CLOSE, 0, 0) && thread != nullptr) {
         WaitForSingleObject(thread, kRetireWaitMs);
     }
     if (thread != nullptr) {
@@ -136,9 +153,12 @@ DWORD WINAPI ShowWarning(LPVOID elapsedArgument) {
         CreateBannerText(elapsed);
     }
     Win_SetTopmost(kBannerWindow, 1);
-    Win_SetColor(kBannerWindow, BannerBlue());
-    Ctl_SetColor(kBannerText, CTL_COLOR_FRONT, Color_Make(255, 255, 255));
-    Ctl_SetColor(kBannerText, CTL_COLOR_BACK, BannerBlue());
+    int32_t back = 0;
+    int32_t front = 0;
+    BannerColours(&back, &front);
+    Win_SetColor(kBannerWindow, back);
+    Ctl_SetColor(kBannerText, CTL_COLOR_FRONT, front);
+    Ctl_SetColor(kBannerText, CTL_COLOR_BACK, back);
     Thread_Start(SlideBanner, 0);
 
     // The event state is per thread, so EVENT_CLOSE here is always about this banner.
@@ -156,7 +176,7 @@ DWORD WINAPI ShowWarning(LPVOID elapsedArgument) {
 
 // The slide of the banner that holds number 1 when the slide begins. Each move goes to the position due at
 // that moment, so a sleep that lasts longer (to the next clock tick) skips positions instead of stretching
-// the slide; it always ends back at -40.
+// the slide; it always ends back at -40, hidden: above the screen is in sight on a monitor placed above.
 DWORD WINAPI SlideBanner(LPVOID ignored) {
     (void)ignored;
     HWND banner = Win_Handle(kBannerWindow);
@@ -172,10 +192,22 @@ DWORD WINAPI SlideBanner(LPVOID ignored) {
         }
         Sleep_Until(begun + static_cast<uint64_t>(Banner_SlideNextMs(static_cast<int32_t>(elapsed))));
     }
-    if (shown != BANNER_HIDDEN_Y) {
-        SlideTo(banner, BANNER_HIDDEN_Y);
+    if (shown != BANNER_HIDDEN_Y && !SlideTo(banner, BANNER_HIDDEN_Y)) {
+        return 0;
+    }
+    if (!App_Ending() && Win_Handle(kBannerWindow) == banner) {
+        Win_Hide(kBannerWindow, 1);
     }
     return 0;
+}
+
+// ---- Test support ----
+
+// Swaps the high-contrast query (null restores the system's).
+BannerContrastProc Banner_SetContrastProc(BannerContrastProc proc) {
+    BannerContrastProc previous = g_highContrast;
+    g_highContrast = proc != nullptr ? proc : SystemHighContrast;
+    return previous;
 }
 
 // Down one pixel every 10 ms, at the top from 400 ms on, up one pixel every 10 ms from 3410 ms on.

@@ -19,8 +19,8 @@ constexpr int32_t BANNER_BLUE_RED = 0, BANNER_BLUE_GREEN = 53, BANNER_BLUE_BLUE 
 DWORD WINAPI ShowWarning(LPVOID elapsed);
 
 // Thread body: slides window 1 down to y 0 in 41 steps of 10 ms, keeps it there for 3000 ms
-// and slides it back up to y -40, every position at its time on the clock. The argument is ignored.
-// Returns 0.
+// and slides it back up to y -40, every position at its time on the clock, then hides it (the window
+// stays open until the next warning replaces it). The argument is ignored. Returns 0.
 DWORD WINAPI SlideBanner(LPVOID ignored);
 
 // The slide's position (y) at elapsedMs since it began, and the time (ms since it began) at which the
@@ -35,3 +35,11 @@ int32_t Banner_Minutes(int32_t limit, int32_t elapsed);
 // Writes the warning sentence of a task (prefix, minute number, suffix) at target in the string
 // scratch. Returns false, writing an empty text, for an unknown task.
 bool Banner_Sentence(int32_t kind, int32_t minutes, int32_t target);
+
+// ---- Test support ----
+
+// Whether high contrast is on: the system's query, or a test's stand-in (Wine cannot switch it on).
+typedef bool (*BannerContrastProc)(void);
+
+// Replaces the query (null restores the system's); returns the previous one.
+BannerContrastProc Banner_SetContrastProc(BannerContrastProc proc);
