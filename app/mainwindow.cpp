@@ -272,14 +272,19 @@ void MainWindow_Build(const char* trayTip) {
     TRACE_MARK("tray icon");
 }
 
-// Tray_Add replaces whatever still holds number 1, so repeated requests leave one icon.
+// Tray_Add replaces whatever still holds number 1, so repeated requests leave one icon. A shell that was
+// not ready at start-up (a start at logon) gets the icon now; a window minimised meanwhile goes to the tray.
 void MainWindow_RestoreTrayIcon() {
-    if (!g_app.hasTrayIcon) {
+    if (!AddTrayIcon(g_app.trayTip)) {
+        if (g_app.hasTrayIcon) {
+            g_app.hasTrayIcon = 0;
+            Win_Hide(MAIN_WINDOW, 0);
+        }
         return;
     }
-    if (!AddTrayIcon(g_app.trayTip)) {
-        g_app.hasTrayIcon = 0;
-        Win_Hide(MAIN_WINDOW, 0);
+    g_app.hasTrayIcon = 1;
+    if (Win_GetState(MAIN_WINDOW) == WIN_STATE_MINIMIZED) {
+        Win_Hide(MAIN_WINDOW, 1);
     }
 }
 

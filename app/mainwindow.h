@@ -17,9 +17,10 @@ void MainWindow_Show();
 // Builds the controls, menus, shortcuts, menu bitmaps and the tray icon with its tip.
 void MainWindow_Build(const char* trayTip);
 
-// Adds tray icon 1 again with its image and the tip of the start-up (after the shell has restarted);
-// nothing without a tray icon. If the shell refuses it, the window is shown, since it could no longer be
-// brought back from the tray.
+// Adds tray icon 1 with its image and the tip of the start-up once the shell announces its taskbar: again
+// after the shell has restarted, or for the first time when the add at start-up failed (a minimised window
+// then hides to the tray). If the shell refuses an icon that was shown, the window is shown, since it could
+// no longer be brought back from the tray.
 void MainWindow_RestoreTrayIcon();
 
 // The time field's value now: its text converted with the toolkit's integer rules (a number past the

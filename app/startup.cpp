@@ -41,8 +41,9 @@ constexpr int32_t kParamTask = 0, kParamSeconds = 1, kParamWindow = 2, kParamBan
 // Window 0's procedure with one addition: the end request of another thread. It is answered
 // wherever the main thread is dispatching, also inside a message box or the pop-up menu.
 LRESULT CALLBACK MainWindowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    // A restarted shell has forgotten every tray icon. (A registered message has no fixed number, so it
-    // cannot be a case label.) Once the end has begun the icon is being removed: nothing is added back.
+    // A restarted shell has forgotten every tray icon, and a shell that was not ready at start-up is ready
+    // now. (A registered message has no fixed number, so it cannot be a case label.) Once the end has begun
+    // the icon is being removed: nothing is added back.
     if (message == g_app.taskbarCreated && message != 0) {
         if (!App_Ending()) {
             MainWindow_RestoreTrayIcon();
@@ -62,24 +63,24 @@ LRESULT CALLBACK MainWindowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         case MSG_APP_END:
             ProgramEnd();
         default:
-            return CallWindowProcA(g_app.mainWindowProc, hwnd, message, wParam, lParam);
+            return CallWindowProcW(g_app.mainWindowProc, hwnd, message, wParam, lParam);
     }
 }
 
 // Puts MainWindowHook in front of window 0's procedure.
 void HookMainWindow() {
     // The shell broadcasts this message to every top-level window when the taskbar is created anew.
-    g_app.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    g_app.taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     // The shell runs at medium integrity: run as administrator, the window gets its broadcast only
     // through the message filter.
     Win_AllowMessage(MAIN_WINDOW, g_app.taskbarCreated);
     // Calls to the taskbar button are lost until the shell announces it. Run as administrator, the window
     // would not receive the announcement without the filter's permission.
-    g_app.taskbarButtonCreated = RegisterWindowMessageA("TaskbarButtonCreated");
+    g_app.taskbarButtonCreated = RegisterWindowMessageW(L"TaskbarButtonCreated");
     Win_AllowMessage(MAIN_WINDOW, g_app.taskbarButtonCreated);
     HWND window = Win_Handle(MAIN_WINDOW);
     g_app.mainWindowProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MainWindowHook)));
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MainWindowHook)));
 }
 
 // The toolkit modules, in dependency order.
