@@ -11,9 +11,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/banner.h"
 #include "app/startup.h"
 #include "core/sysdir.h"
 #include "core/threads.h"
+#include "shell/tray.h"
 
 namespace apptest {
 
@@ -41,7 +43,7 @@ LRESULT CALLBACK SlowField(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     if (message == WM_GETTEXT) {
         Sleep(g_readDelayMs);
     }
-    return CallWindowProcA(g_fieldProc, window, message, wParam, lParam);
+    return CallWindowProcW(g_fieldProc, window, message, wParam, lParam);
 }
 
 // Puts SlowField under the time field (the main window's one edit) as it is created, before the toolkit
@@ -51,11 +53,13 @@ LRESULT CALLBACK WatchCreation(int code, WPARAM wParam, LPARAM lParam) {
         HWND window = reinterpret_cast<HWND>(wParam);
         char name[16] = "", parent[16] = "";
         GetClassNameA(window, name, sizeof name);
-        GetClassNameA(reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs->hwndParent, parent, sizeof parent);
+        // The program's windows are Unicode windows: so are the hook's view of them and the subclass (an
+        // ANSI subclass would make the field answer in the ANSI code page).
+        GetClassNameA(reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->hwndParent, parent, sizeof parent);
         if (g_fieldProc == nullptr && lstrcmpiA(name, "Edit") == 0 &&
             lstrcmpA(parent, "WindowClass_0") == 0) {
             g_fieldProc = reinterpret_cast<WNDPROC>(
-                SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SlowField)));
+                SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SlowField)));
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -76,6 +80,17 @@ DWORD StandInWait(HANDLE event, DWORD ms) {
     return WAIT_TIMEOUT;
 }
 
+// A shell that is not ready yet, as at a start at logon: the first add fails; the rest reach the shell.
+bool g_shellLate = false;
+BOOL WINAPI LateShell(DWORD message, PNOTIFYICONDATAW data) {
+    if (message == NIM_ADD && g_shellLate) {
+        g_shellLate = false;
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    return Shell_NotifyIconW(message, data);
+}
+
 // Run before the tests' main: with kStandInsVariable set, this process is the program and never returns.
 int RunAsProgramIfAsked() {
     char value[256] = "";
@@ -90,9 +105,14 @@ int RunAsProgramIfAsked() {
     g_lateMs = late != nullptr ? static_cast<DWORD>(std::atoi(late + 5)) : 0;
     g_tick = std::strstr(value, "tick") != nullptr;
     if (g_readDelayMs != 0) {
-        SetWindowsHookExA(WH_CBT, WatchCreation, nullptr, GetCurrentThreadId());
+        SetWindowsHookExW(WH_CBT, WatchCreation, nullptr, GetCurrentThreadId());
     }
     Sleep_SetWaitProc(g_lateMs != 0 || g_tick ? StandInWait : nullptr);
+    g_shellLate = std::strstr(value, "shell=late") != nullptr;
+    Tray_SetNotifyProc(g_shellLate ? LateShell : nullptr);
+    if (std::strstr(value, "contrast") != nullptr) {
+        Banner_SetContrastProc([] { return true; });
+    }
     SysDir_RestrictDllSearch();
     App_Main();
 }
@@ -257,11 +277,8 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM parameter) {
             return TRUE;
         }
     }
-    if (data->title != nullptr) {
-        GetWindowTextA(window, text, sizeof text);
-        if (std::strcmp(text, data->title) != 0) {
-            return TRUE;
-        }
+    if (data->title != nullptr && TitleOf(window) != data->title) {
+        return TRUE;
     }
     data->found.push_back(window);
     return TRUE;
@@ -316,6 +333,30 @@ bool RecorderReady(std::string* why) {
     return state == 1;
 }
 
+// ---- Texts ----
+
+// Through the fixed table of code page 1252 (never this process's ANSI code page, 1251 in the code-page
+// run), without best-fit: a character 1252 lacks (a Cyrillic letter where an umlaut belongs) becomes '?'
+// and can match no German text, so comparing these bytes compares the Unicode texts.
+std::string From16(const wchar_t* text) {
+    char buffer[4096] = "";
+    WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, text, -1, buffer, sizeof buffer - 1, "?", nullptr);
+    return buffer;
+}
+
+std::wstring To16(const std::string& text) {
+    std::wstring wide(text.size() + 1, L'\0');
+    const int n = MultiByteToWideChar(1252, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+    return wide;
+}
+
+std::string TitleOf(HWND window) {
+    wchar_t title[512] = L"";
+    GetWindowTextW(window, title, 512);
+    return From16(title);
+}
+
 // ---- Tray ----
 
 std::vector<HWND> TrayIcons() {
@@ -349,15 +390,15 @@ template <typename Pointer> struct RemoteToolInfo {
     Pointer lParam;
     Pointer lpReserved;
 };
-static_assert(sizeof(RemoteToolInfo<UINT_PTR>) == sizeof(TOOLINFOA),
-              "same layout as this process's TOOLINFOA");
-static_assert(sizeof(RemoteToolInfo<UINT64>) == 72, "TOOLINFOA of a 64-bit process");
+static_assert(sizeof(RemoteToolInfo<UINT_PTR>) == sizeof(TOOLINFOW),
+              "same layout as this process's TOOLINFOW");
+static_assert(sizeof(RemoteToolInfo<UINT64>) == 72, "TOOLINFOW of a 64-bit process");
 
 // Reads every tool's window and text of one tooltip, through a scratch block in the tooltip's process.
 template <typename Pointer>
 void ReadToolTips(HANDLE process, HWND tooltip, char* remote,
                   std::vector<std::pair<HWND, std::string>>* tips) {
-    constexpr SIZE_T kTextOffset = 1024, kTextSize = 512;
+    constexpr SIZE_T kTextOffset = 1024, kTextSize = 512; // units: 1024 bytes of the 4096
     const auto remoteText = static_cast<Pointer>(reinterpret_cast<UINT_PTR>(remote + kTextOffset));
     DWORD_PTR count = 0;
     SendMessageTimeoutA(tooltip, TTM_GETTOOLCOUNT, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &count);
@@ -365,22 +406,22 @@ void ReadToolTips(HANDLE process, HWND tooltip, char* remote,
         RemoteToolInfo<Pointer> info{};
         info.cbSize = sizeof info;
         info.lpszText = remoteText;
-        char text[kTextSize] = "";
+        wchar_t text[kTextSize] = L"";
         SIZE_T moved = 0;
         DWORD_PTR result = 0;
         WriteProcessMemory(process, remote, &info, sizeof info, &moved);
         WriteProcessMemory(process, remote + kTextOffset, text, sizeof text, &moved);
-        SendMessageTimeoutA(tooltip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
+        SendMessageTimeoutW(tooltip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
                             kMessageTimeoutMs, &result);
         ReadProcessMemory(process, remote, &info, sizeof info, &moved);
         // Window handles are 32-bit values in processes of either width.
         HWND icon = reinterpret_cast<HWND>(static_cast<UINT_PTR>(info.hwnd));
         info.lpszText = remoteText;
         WriteProcessMemory(process, remote, &info, sizeof info, &moved);
-        SendMessageTimeoutA(tooltip, TTM_GETTEXTA, kTextSize, reinterpret_cast<LPARAM>(remote),
+        SendMessageTimeoutW(tooltip, TTM_GETTEXTW, kTextSize, reinterpret_cast<LPARAM>(remote),
                             SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result);
-        ReadProcessMemory(process, remote + kTextOffset, text, sizeof text - 1, &moved);
-        tips->emplace_back(icon, text);
+        ReadProcessMemory(process, remote + kTextOffset, text, sizeof text - sizeof(wchar_t), &moved);
+        tips->emplace_back(icon, From16(text));
     }
 }
 
@@ -463,9 +504,7 @@ WindowInfo Inspect(HWND window) {
     info.style = GetWindowLongPtrA(window, GWL_STYLE);
     info.exStyle = GetWindowLongPtrA(window, GWL_EXSTYLE);
     info.owner = GetWindow(window, GW_OWNER);
-    char title[256] = "";
-    GetWindowTextA(window, title, sizeof title);
-    info.title = title;
+    info.title = TitleOf(window);
     return info;
 }
 
@@ -542,7 +581,8 @@ bool Program::Launch(const std::string& arguments, const Layout& layout) {
     }
     std::string current = layout.currentDir.empty() ? folder_ : layout.currentDir;
     // The images, the tray icon's among them, are looked up in the current directory.
-    expectTray_ = layout.withImages && layout.currentDir.empty();
+    expectTray_ = layout.withImages && layout.currentDir.empty() &&
+                  layout.standIns.find("shell=late") == std::string::npos;
     traysBefore_ = TrayIcons();
     STARTUPINFOA si{};
     si.cb = sizeof si;
@@ -725,15 +765,14 @@ std::string Program::TextOf(HWND window) {
         return "<no window>";
     }
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &length)) {
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &length)) {
         return "<no answer>";
     }
-    std::string text(length + 1, '\0');
+    std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG,
+    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG,
                         kMessageTimeoutMs, &copied);
-    text.resize(std::strlen(text.c_str()));
-    return text;
+    return From16(text.c_str());
 }
 
 std::string Program::Text(int number) {
@@ -779,9 +818,7 @@ std::vector<std::string> Program::TaskItems() {
         DWORD_PTR copied = 0;
         SendMessageTimeoutW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG,
                             kMessageTimeoutMs, &copied);
-        char ansi[512] = "";
-        WideCharToMultiByte(1252, 0, text.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
-        items.push_back(ansi);
+        items.push_back(From16(text.c_str()));
     }
     return items;
 }
@@ -805,7 +842,7 @@ bool Program::Click(int number) {
 
 void Program::SetText(int number, const std::string& text) {
     DWORD_PTR result = 0;
-    SendMessageTimeoutA(Control(number), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+    SendMessageTimeoutW(Control(number), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(To16(text).c_str()),
                         SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result);
 }
 

@@ -105,6 +105,13 @@ bool WriteSizedFile(const std::string& path, long long bytes);
 // reason) when the final actions could reach a real tool.
 bool RecorderReady(std::string* why);
 
+// Texts are read from the program's windows as Unicode and compared as 1252 bytes, like the tables here
+// (From16: a character 1252 lacks becomes '?'); texts for it go as Unicode from 1252 (To16). A window's
+// title read so.
+std::string From16(const wchar_t* text);
+std::wstring To16(const std::string& text);
+std::string TitleOf(HWND window);
+
 // Tray icons shown in Wine's stand-alone tray (of all programs).
 int TrayIconCount();
 // The icon windows of the tray, and each icon window with its tip.
@@ -144,7 +151,8 @@ struct Layout {
     // Not empty: this test program runs in the program's place, as the program's own code with the
     // stand-ins named here, blank-separated: "read=MS" (every read of the time field, control 9, takes
     // MS longer), "late=MS" (every sleep ends MS late), "tick" (every sleep ends on a 15.625 ms clock
-    // tick, as on Windows).
+    // tick, as on Windows), "shell=late" (the shell refuses the first tray icon, as at a start at logon),
+    // "contrast" (high contrast is on).
     std::string standIns;
 };
 

@@ -1,13 +1,15 @@
 // The countdown on the taskbar button, watched from inside: the application runs in this test program on a
 // thread of its own (its main thread), with a stand-in for the taskbar object that records every call, and
-// is driven through its window's messages as a user and the shell would.
+// is driven through its window's messages as a user and the shell would. Its menus are read here too.
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "app/startup.h"
 #include "app_support.h"
+#include "shell/menus.h"
 #include "shell/taskbar.h"
 
 namespace {
@@ -48,6 +50,18 @@ HWND OwnMainWindow() {
     return nullptr;
 }
 
+// Every item of a menu as "title" or "title/item", read as Unicode: menus cannot be read from another
+// process under Wine, so the application's menus are read here, where it runs.
+void MenuTexts(HMENU menu, const std::wstring& prefix, std::vector<std::wstring>* texts) {
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[128] = L"";
+        GetMenuStringW(menu, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
+        texts->push_back(prefix + text);
+        if (HMENU sub = GetSubMenu(menu, i))
+            MenuTexts(sub, prefix + text + L"/", texts);
+    }
+}
+
 } // namespace
 
 TEST(Taskbar, test_countdown_progress_waits_for_the_button_rises_comes_back_and_clears_on_cancel) {
@@ -63,6 +77,24 @@ TEST(Taskbar, test_countdown_progress_waits_for_the_button_rises_comes_back_and_
     HWND main = nullptr;
     ASSERT_TRUE(apptest::WaitFor([&] { return (main = OwnMainWindow()) != nullptr; }, 10000));
     SetCurrentDirectoryA(home);
+    // The menus' texts as the user reads them, in any ANSI code page (the code-page run has 1251); the
+    // menus are built after the controls.
+    const std::vector<std::wstring> expectedBar = {
+        L"Programm", L"Programm/Einstellungen\tStrg+E", L"Programm/Beenden\tEsc",
+        L"Hilfe",    L"Hilfe/Haftung\tStrg+H",          L"Hilfe/Informationen\tStrg+I"};
+    const std::vector<std::wstring> expectedTray = {L"Anzeigen", L"Verstecken", L"Beenden"};
+    std::vector<std::wstring> bar, tray;
+    apptest::WaitFor(
+        [&] {
+            bar.clear();
+            tray.clear();
+            MenuTexts(GetMenu(main), L"", &bar);
+            MenuTexts(Menu_Handle(1), L"", &tray);
+            return bar == expectedBar && tray == expectedTray;
+        },
+        5000);
+    EXPECT_EQ(bar, expectedBar);
+    EXPECT_EQ(tray, expectedTray);
     const UINT buttonCreated = RegisterWindowMessageA("TaskbarButtonCreated");
     auto count = [] { return Calls().size(); };
 
