@@ -236,29 +236,15 @@ def png_bytes(c):
 
 def ico_bytes(canvases, png_sizes=()):
     """An icon file with one 32-bit image (colour with alpha plus the AND mask) per canvas; canvases whose
-    width is in png_sizes are stored as PNG instead, which Windows reads since Vista."""
+    width is in png_sizes are stored as PNG instead, which Windows reads since Vista. A size listed with a
+    minus sign is stored as PNG only where that is smaller than the bitmap."""
     images = []
     for c in canvases:
-        if c.width in png_sizes:
+        bitmap = dib_bytes(c)
+        if c.width in png_sizes or (-c.width in png_sizes and len(png_bytes(c)) < len(bitmap)):
             images.append((c.width, c.height, png_bytes(c)))
-            continue
-        xor = bytearray()
-        for j in reversed(range(c.height)):  # DIB rows are stored bottom-up
-            for i in range(c.width):
-                r, g, b, a = c.bytes_at(i, j)
-                if a == 0:
-                    r = g = b = 0
-                xor += bytes((b, g, r, a))
-        mask_stride = ((c.width + 31) // 32) * 4
-        mask = bytearray()
-        for j in reversed(range(c.height)):
-            row = bytearray(mask_stride)
-            for i in range(c.width):
-                if c.bytes_at(i, j)[3] < 128:  # transparent where mostly transparent
-                    row[i // 8] |= 0x80 >> (i % 8)
-            mask += row
-        header = struct.pack("<IiiHHIIiiII", 40, c.width, c.height * 2, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
-        images.append((c.width, c.height, header + bytes(xor) + bytes(mask)))
+        else:
+            images.append((c.width, c.height, bitmap))
     out = bytearray(struct.pack("<HHH", 0, 1, len(images)))
     offset = 6 + 16 * len(images)
     for w, h, data in images:
@@ -267,6 +253,27 @@ def ico_bytes(canvases, png_sizes=()):
     for _, _, data in images:
         out += data
     return bytes(out)
+
+
+def dib_bytes(c):
+    """One icon image as a 32-bit bitmap: colour with alpha, then the AND mask."""
+    xor = bytearray()
+    for j in reversed(range(c.height)):  # DIB rows are stored bottom-up
+        for i in range(c.width):
+            r, g, b, a = c.bytes_at(i, j)
+            if a == 0:
+                r = g = b = 0
+            xor += bytes((b, g, r, a))
+    mask_stride = ((c.width + 31) // 32) * 4
+    mask = bytearray()
+    for j in reversed(range(c.height)):
+        row = bytearray(mask_stride)
+        for i in range(c.width):
+            if c.bytes_at(i, j)[3] < 128:  # transparent where mostly transparent
+                row[i // 8] |= 0x80 >> (i % 8)
+        mask += row
+    header = struct.pack("<IiiHHIIiiII", 40, c.width, c.height * 2, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
+    return header + bytes(xor) + bytes(mask)
 
 
 def bmp24_bytes(c, matte=(255, 255, 255)):
@@ -458,9 +465,10 @@ ICONS = {
     "Symbole/Vorgang.ico": lambda: [draw(s, power_layers(), 32) for s in scale_sizes(32)],
     "Symbole/Warnung.ico": lambda: [draw(s, warning_layers(), 32) for s in scale_sizes(32)],
     "Symbole/Nachtriegel-16.ico": lambda: [program_icon(s) for s in scale_sizes(16)],
-    # Linked into the program, whose size is kept small: 32 and 16 only; Windows scales these for the
-    # title bar and the task bar at other display scales.
-    "Nachtriegel.ico": lambda: [program_icon(32), program_icon(16)],
+    # Linked into the program, whose size is kept small: the sizes Windows asks for most (Explorer, the
+    # title bar, the task bar and Alt+Tab at 100 % to 150 %); larger ones would cost about 19 KB, and Windows
+    # scales 48 for the rest.
+    "Nachtriegel.ico": lambda: [program_icon(s) for s in (32, 16, 20, 24, 48)],
 }
 
 MENU_BITMAP_SIZE = 13
@@ -475,9 +483,9 @@ BITMAPS = {
 }
 
 
-# The program's own icon is linked into the program: its large image is stored as PNG (about a quarter of
-# the uncompressed image), the small one stays a bitmap.
-PNG_SIZES = {"Nachtriegel.ico": (32,)}
+# The program's own icon is linked into the program: its 32-pixel image is stored as PNG (about a quarter of
+# the uncompressed image), the 16-pixel one stays a bitmap, the others are PNG where that is smaller.
+PNG_SIZES = {"Nachtriegel.ico": (32, -20, -24, -48)}
 
 
 def main():

@@ -65,6 +65,27 @@ void ExpectProgramResources(HMODULE module, const char* what) {
     EXPECT_EQ(static_cast<uint8_t>(image[24]), 8u) << what << ": bits per channel";
     EXPECT_EQ(static_cast<uint8_t>(image[25]), 6u) << what << ": expected colour with alpha";
 
+    // The sizes Windows asks for most (16 and 32 at 100 %, 20 at 125 %, 24 at 150 %, 48 for Explorer and
+    // Alt+Tab), 32 first, each image drawn at its own size with 32 bits per pixel: a PNG or a bitmap.
+    const std::vector<uint8_t> directory(group.begin(), group.end());
+    std::vector<int> sizes;
+    for (size_t i = 0; i < U16(directory, 4); ++i) {
+        const size_t entry = 6 + 14 * i;
+        sizes.push_back(directory[entry]);
+        EXPECT_EQ(U16(directory, entry + 6), 32u) << what << ": bits per pixel of entry " << i;
+    }
+    EXPECT_EQ(sizes, (std::vector<int>{32, 16, 20, 24, 48})) << what;
+    for (int size : sizes) {
+        const int sized = LookupIconIdFromDirectoryEx(reinterpret_cast<PBYTE>(&group[0]), TRUE, size, size,
+                                                      LR_DEFAULTCOLOR);
+        const std::string bytes = ResourceBytes(module, MAKEINTRESOURCEA(sized), RT_ICON);
+        const std::vector<uint8_t> b(bytes.begin(), bytes.end());
+        const bool isPng = bytes.compare(0, png.size(), png) == 0;
+        // A PNG's width is big-endian at 16; a bitmap's little-endian at 4.
+        const uint32_t width = isPng ? (b[16] << 24 | b[17] << 16 | b[18] << 8 | b[19]) : U32(b, 4);
+        EXPECT_EQ(width, static_cast<uint32_t>(size)) << what << ": the image for " << size << " pixels";
+    }
+
     std::string manifest = ResourceBytes(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
     ASSERT_FALSE(manifest.empty()) << what << ": no manifest 1";
     EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\""), std::string::npos) << what;
@@ -158,6 +179,7 @@ TEST(Resources, test_program_names_itself_and_its_version_in_german) {
     EXPECT_EQ(text("FileVersion"), version);
     EXPECT_EQ(text("ProductVersion"), version);
     EXPECT_EQ(text("OriginalFilename"), "Nachtriegel.exe");
+    EXPECT_EQ(text("InternalName"), "Nachtriegel");
     EXPECT_EQ(text("ProductName"), "Nachtriegel");
     EXPECT_EQ(text("FileDescription").rfind("Nachtriegel", 0), 0u) << text("FileDescription");
     const std::string maker = text("CompanyName");
@@ -167,7 +189,9 @@ TEST(Resources, test_program_names_itself_and_its_version_in_german) {
     ASSERT_TRUE(VerQueryValueA(info.data(), "\\", &value, &length));
     ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
     const VS_FIXEDFILEINFO* fixed = static_cast<VS_FIXEDFILEINFO*>(value);
-    EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(file.size())) << "expected 0." << file.size();
+    // The binary version's word holds 16 bits: a larger file (the 64-bit build may be one) has 0 there.
+    const DWORD word = file.size() > 0xFFFF ? 0 : static_cast<DWORD>(file.size());
+    EXPECT_EQ(fixed->dwFileVersionMS, word) << "expected 0." << file.size();
     EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
 }
 
