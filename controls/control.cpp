@@ -268,19 +268,18 @@ void Ctl_GetText(ObjId number, int32_t target) {
     HWND hwnd = record != nullptr ? record->hwnd : nullptr;
     wchar_t guess[CTL_TEXT_GUESS + 1];
     wchar_t* text = guess;
-    int32_t fetched = hwnd != nullptr ? GetWindowTextW(hwnd, guess, CTL_TEXT_GUESS + 1) : 0;
+    int32_t room = CTL_TEXT_GUESS;
+    int32_t fetched = hwnd != nullptr ? GetWindowTextW(hwnd, guess, room + 1) : 0;
     // A text that filled the room may go on; the second fetch takes what the measured room holds (the
     // text may have changed meanwhile, on another thread).
-    const int32_t length = fetched == CTL_TEXT_GUESS ? GetWindowTextLengthW(hwnd) : 0;
-    if (length > CTL_TEXT_GUESS) {
+    const int32_t length = fetched == room ? GetWindowTextLengthW(hwnd) : 0;
+    if (length > room) {
         text = static_cast<wchar_t*>(
             HeapAlloc(Str_Heap(), 0, (static_cast<size_t>(length) + 1) * sizeof(wchar_t)));
+        room = text != nullptr ? length : 0;
         fetched = text != nullptr ? GetWindowTextW(hwnd, text, length + 1) : 0;
     }
-    if (fetched < 0 || fetched > (length > CTL_TEXT_GUESS ? length : CTL_TEXT_GUESS)) {
-        fetched = 0;
-    }
-    Str_FromWide(text, fetched, target);
+    Str_FromWide(text, fetched < 0 || fetched > room ? 0 : fetched, target);
     if (text != guess && text != nullptr) {
         HeapFree(Str_Heap(), 0, text);
     }

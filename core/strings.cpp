@@ -391,8 +391,14 @@ char NarrowChar(wchar_t c) {
 } // namespace
 
 // The fixed table, not MultiByteToWideChar: the system's ANSI code page must not matter.
-wchar_t Str_WideChar(unsigned char byte) {
-    return (byte >= 0x80 && byte < 0xA0) ? kHighControls[byte - 0x80] : static_cast<wchar_t>(byte);
+size_t Str_ToWide(const char* text, wchar_t* out, size_t most) {
+    size_t n = 0;
+    for (; text != nullptr && n < most && text[n] != '\0'; ++n) {
+        const auto byte = static_cast<unsigned char>(text[n]);
+        out[n] = (byte >= 0x80 && byte < 0xA0) ? kHighControls[byte - 0x80] : static_cast<wchar_t>(byte);
+    }
+    out[n] = L'\0';
+    return n;
 }
 
 // One byte per UTF-16 unit at most, so length bytes always hold the result.
@@ -427,9 +433,7 @@ WideText::WideText(const char* text) : text_(onStack_) {
         else
             length = 0;
     }
-    for (size_t i = 0; i < length; ++i)
-        text_[i] = Str_WideChar(static_cast<unsigned char>(text[i]));
-    text_[length] = L'\0';
+    Str_ToWide(text, text_, length);
 }
 
 WideText::~WideText() {

@@ -55,9 +55,10 @@ int32_t Color_Make(int32_t red, int32_t green, int32_t blue);
 
 // ---- Texts at the platform's boundary ----
 
-// The UTF-16 unit of a code page 1252 byte (the five bytes 1252 leaves free keep their value, as
-// Windows' own table has them).
-wchar_t Str_WideChar(unsigned char byte);
+// Writes the UTF-16 form of at most `most` characters of a 1252 text (null = empty) and a zero at out
+// (room for most + 1 units); returns the number of characters written. The five bytes 1252 leaves free
+// keep their value, as Windows' own table has them.
+size_t Str_ToWide(const char* text, wchar_t* out, size_t most);
 // Writes the code page 1252 form of length UTF-16 units at target; the write position ends on its
 // zero. A character that 1252 lacks becomes one '?' (also one written as a surrogate pair).
 void Str_FromWide(const wchar_t* text, int32_t length, int32_t target);

@@ -32,9 +32,7 @@ bool SysDir_Path(const char* name, wchar_t* path) {
     if (length + nameLength > MAX_PATH) {
         return false;
     }
-    for (size_t i = 0; i <= nameLength; ++i) {
-        path[length + i] = Str_WideChar(static_cast<unsigned char>(name[i]));
-    }
+    Str_ToWide(name, path + length, nameLength);
     return true;
 }
 

@@ -106,18 +106,6 @@ int32_t MeasureFallback() {
     return g_desk.count;
 }
 
-// Copies at most MAX_PATH bytes of path into buffer (MAX_PATH + 1 bytes); returns the length.
-// The 1252 path in UTF-16, cut after MAX_PATH characters.
-size_t CopyPath(wchar_t* buffer, const char* path) {
-    size_t length = 0;
-    while (length < MAX_PATH && path[length] != '\0') {
-        buffer[length] = Str_WideChar(static_cast<unsigned char>(path[length]));
-        length++;
-    }
-    buffer[length] = L'\0';
-    return length;
-}
-
 bool IsSeparator(wchar_t c) {
     return c == '\\' || c == '/';
 }
@@ -163,7 +151,8 @@ int64_t File_QuerySize(const char* path) {
     if (path == nullptr || path[0] == '\0')
         return FILE_SIZE_MISSING;
     wchar_t buffer[MAX_PATH + 1];
-    size_t length = CopyPath(buffer, path);
+    // The 1252 path in UTF-16, cut after MAX_PATH characters.
+    size_t length = Str_ToWide(path, buffer, MAX_PATH);
 
     // A drive root ("C:" or "C:\"): the drive exists or not. "C:name" is a file on drive C
     // and is looked up like any other path.

@@ -84,10 +84,7 @@ int32_t Tray_SetTip(ObjId number, const char* text) {
         return 0;
     NOTIFYICONDATAW request;
     FillRequest(&request, record->owner, number, NIF_TIP);
-    size_t length = 0;
-    for (; length < TRAY_TIP_MAX && text[length] != '\0'; ++length)
-        request.szTip[length] = Str_WideChar(static_cast<unsigned char>(text[length]));
-    request.szTip[length] = L'\0';
+    Str_ToWide(text, request.szTip, TRAY_TIP_MAX);
     return Notify(NIM_MODIFY, &request) ? 1 : 0;
 }
 
