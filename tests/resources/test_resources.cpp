@@ -46,44 +46,37 @@ std::string ResourceBytes(HMODULE module, LPCSTR name, LPCSTR type) {
 void ExpectProgramResources(HMODULE module, const char* what) {
     std::string group = ResourceBytes(module, MAKEINTRESOURCEA(1), RT_GROUP_ICON);
     ASSERT_GE(group.size(), 6u + 14u) << what << ": no icon 1";
-    // The directory's entry for a 32 x 32 icon, and the icon image it names.
-    int id = LookupIconIdFromDirectoryEx(reinterpret_cast<PBYTE>(&group[0]), TRUE, 32, 32, LR_DEFAULTCOLOR);
-    ASSERT_NE(id, 0) << what << ": icon 1 has no 32 x 32 image";
-    std::string image = ResourceBytes(module, MAKEINTRESOURCEA(id), RT_ICON);
-    ASSERT_GE(image.size(), sizeof(BITMAPINFOHEADER)) << what;
-    // Stored as PNG to keep the program small: 8 bits for each of red, green, blue and alpha.
-    const std::string png("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
-    ASSERT_EQ(image.compare(0, png.size(), png), 0) << what << ": the 32 x 32 image is not a PNG";
-    auto big32 = [&](size_t at) {
-        return (static_cast<uint32_t>(static_cast<uint8_t>(image[at])) << 24) |
-               (static_cast<uint32_t>(static_cast<uint8_t>(image[at + 1])) << 16) |
-               (static_cast<uint32_t>(static_cast<uint8_t>(image[at + 2])) << 8) |
-               static_cast<uint8_t>(image[at + 3]);
-    };
-    EXPECT_EQ(big32(16), 32u) << what << ": width";
-    EXPECT_EQ(big32(20), 32u) << what << ": height";
-    EXPECT_EQ(static_cast<uint8_t>(image[24]), 8u) << what << ": bits per channel";
-    EXPECT_EQ(static_cast<uint8_t>(image[25]), 6u) << what << ": expected colour with alpha";
-
     // The sizes Windows asks for most (16 and 32 at 100 %, 20 at 125 %, 24 at 150 %, 48 for Explorer and
-    // Alt+Tab), 32 first, each image drawn at its own size with 32 bits per pixel: a PNG or a bitmap.
+    // Alt+Tab), 32 first, each with 32 bits per pixel.
     const std::vector<uint8_t> directory(group.begin(), group.end());
     std::vector<int> sizes;
-    for (size_t i = 0; i < U16(directory, 4); ++i) {
-        const size_t entry = 6 + 14 * i;
+    for (size_t entry = 6; entry < 6 + 14 * U16(directory, 4); entry += 14) {
         sizes.push_back(directory[entry]);
-        EXPECT_EQ(U16(directory, entry + 6), 32u) << what << ": bits per pixel of entry " << i;
+        EXPECT_EQ(U16(directory, entry + 6), 32u) << what << ": bits per pixel of the " << sizes.back();
     }
     EXPECT_EQ(sizes, (std::vector<int>{32, 16, 20, 24, 48})) << what;
+    const std::string png("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
     for (int size : sizes) {
-        const int sized = LookupIconIdFromDirectoryEx(reinterpret_cast<PBYTE>(&group[0]), TRUE, size, size,
-                                                      LR_DEFAULTCOLOR);
-        const std::string bytes = ResourceBytes(module, MAKEINTRESOURCEA(sized), RT_ICON);
-        const std::vector<uint8_t> b(bytes.begin(), bytes.end());
-        const bool isPng = bytes.compare(0, png.size(), png) == 0;
-        // A PNG's width is big-endian at 16; a bitmap's little-endian at 4.
-        const uint32_t width = isPng ? (b[16] << 24 | b[17] << 16 | b[18] << 8 | b[19]) : U32(b, 4);
-        EXPECT_EQ(width, static_cast<uint32_t>(size)) << what << ": the image for " << size << " pixels";
+        // The directory's entry for the size, and the icon image it names, drawn at that size: a PNG (width
+        // and height big-endian at 16 and 20) or a bitmap (the width little-endian at 4).
+        int id = LookupIconIdFromDirectoryEx(reinterpret_cast<PBYTE>(&group[0]), TRUE, size, size,
+                                             LR_DEFAULTCOLOR);
+        const std::string image = ResourceBytes(module, MAKEINTRESOURCEA(id), RT_ICON);
+        ASSERT_GE(image.size(), sizeof(BITMAPINFOHEADER)) << what << ": no image for " << size;
+        const std::vector<uint8_t> b(image.begin(), image.end());
+        auto big32 = [&](size_t at) {
+            return uint32_t{b[at]} << 24 | uint32_t{b[at + 1]} << 16 | uint32_t{b[at + 2]} << 8 | b[at + 3];
+        };
+        const bool isPng = image.compare(0, png.size(), png) == 0;
+        EXPECT_EQ(isPng ? big32(16) : U32(b, 4), static_cast<uint32_t>(size))
+            << what << ": width of the " << size;
+        if (size == 32) {
+            // Stored as PNG to keep the program small: 8 bits for each of red, green, blue and alpha.
+            ASSERT_TRUE(isPng) << what << ": the 32 x 32 image is not a PNG";
+            EXPECT_EQ(big32(20), 32u) << what << ": height";
+            EXPECT_EQ(b[24], 8u) << what << ": bits per channel";
+            EXPECT_EQ(b[25], 6u) << what << ": expected colour with alpha";
+        }
     }
 
     std::string manifest = ResourceBytes(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
