@@ -235,6 +235,23 @@ TEST_F(Images, test_icons_keep_their_own_size) {
         EXPECT_EQ(h, size);
         EXPECT_EQ(Img_Record(6)->width, size);
     }
+    // A relative name in a folder whose name 1252 lacks (a user folder in Cyrillic): the path kept for a load
+    // at another scale is that folder's, not one with "?" in it.
+    wchar_t home[MAX_PATH] = L"";
+    GetCurrentDirectoryW(MAX_PATH, home);
+    const std::wstring folder = std::wstring(g_dir.begin(), g_dir.end()) + L"\\Загрузки";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::string icon = testsupport::BinDir() + "\\Symbole\\Warnung.ico";
+    ASSERT_TRUE(
+        CopyFileW(std::wstring(icon.begin(), icon.end()).c_str(), (folder + L"\\w.ico").c_str(), FALSE));
+    SetCurrentDirectoryW(folder.c_str());
+    EXPECT_NE(Img_Load(6, "w.ico", 0), 0) << "expected the icon found in the folder";
+    SetCurrentDirectoryW(home);
+    ASSERT_NE(Img_Record(6), nullptr);
+    EXPECT_EQ(std::wstring(Img_Record(6)->file), folder + L"\\w.ico");
+    Img_FreeAll();
+    DeleteFileW((folder + L"\\w.ico").c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 
 TEST_F(Images, test_bad_files_fail_with_zero_and_leave_the_number_free) {
