@@ -24,6 +24,7 @@
 #include "shell/tray.h"
 #include "window/focus.h"
 #include "window/window.h"
+#include "window/winproc.h"
 
 namespace {
 
@@ -38,9 +39,10 @@ constexpr std::array<const char*, 10> kImageFiles = {
 // Parameter positions.
 constexpr int32_t kParamTask = 0, kParamSeconds = 1, kParamWindow = 2, kParamBanner = 3, kParamTone = 4;
 
-// Window 0's procedure with one addition: the end request of another thread. It is answered
-// wherever the main thread is dispatching, also inside a message box or the pop-up menu.
-LRESULT CALLBACK MainWindowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+// Window 0's own messages: the shell's two registered messages, the countdown's step and the end request
+// of another thread. Answered wherever the main thread is dispatching, also inside a message box or the
+// pop-up menu.
+LRESULT MainWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     // A restarted shell has forgotten every tray icon, and a shell that was not ready at start-up is ready
     // now. (A registered message has no fixed number, so it cannot be a case label.) Once the end has begun
     // the icon is being removed: nothing is added back.
@@ -63,12 +65,12 @@ LRESULT CALLBACK MainWindowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         case MSG_APP_END:
             ProgramEnd();
         default:
-            return CallWindowProcW(g_app.mainWindowProc, hwnd, message, wParam, lParam);
+            return NOT_HANDLED;
     }
 }
 
-// Puts MainWindowHook in front of window 0's procedure.
-void HookMainWindow() {
+// Lets the shell's messages through and gives window 0 its handler.
+void ListenToShell() {
     // The shell broadcasts this message to every top-level window when the taskbar is created anew.
     g_app.taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     // The shell runs at medium integrity: run as administrator, the window gets its broadcast only
@@ -78,9 +80,7 @@ void HookMainWindow() {
     // would not receive the announcement without the filter's permission.
     g_app.taskbarButtonCreated = RegisterWindowMessageW(L"TaskbarButtonCreated");
     Win_AllowMessage(MAIN_WINDOW, g_app.taskbarButtonCreated);
-    HWND window = Win_Handle(MAIN_WINDOW);
-    g_app.mainWindowProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MainWindowHook)));
+    Win_SetHandler(MAIN_WINDOW, MainWindowMessage);
 }
 
 // The toolkit modules, in dependency order.
@@ -165,7 +165,7 @@ void App_Main() {
     if (!opened) {
         ProgramEnd(APP_EXIT_NO_WINDOW);
     }
-    HookMainWindow();
+    ListenToShell();
     TRACE_MARK("window");
 
     {

@@ -26,7 +26,6 @@ struct AppState {
     int32_t quit;                 // 1 once the main window asked to close
     int32_t countdownThread;      // number of the latest countdown thread, for "Abbrechen"
     DWORD mainThreadId;           // the thread that owns window 0 and runs the main loop
-    WNDPROC mainWindowProc;       // window 0's procedure before the application's hook
     volatile LONG ending;         // set once ProgramEnd has begun
     int32_t hasTrayIcon;          // 1 once the tray icon is shown: only then may the window hide
     char* trayTip;                // the tray icon's tip, kept to show the icon again

@@ -188,6 +188,15 @@ BOOL CALLBACK RescaleControl(HWND hwnd, LPARAM dpi) {
     return TRUE;
 }
 
+// A message the parent window received about a control, offered to the control's kind.
+LRESULT OfferToKind(HWND control, HWND parent, UINT message, WPARAM wParam, LPARAM lParam) {
+    ControlRecord* record = Ctl_RecordOf(control);
+    if (record == nullptr || record->kind == nullptr || record->kind->ParentMessage == nullptr) {
+        return NOT_HANDLED;
+    }
+    return record->kind->ParentMessage(record, parent, message, wParam, lParam);
+}
+
 } // namespace
 
 // ---- Public operations ----
@@ -208,6 +217,8 @@ void Ctl_Init() {
     icc.dwSize = sizeof icc;
     icc.dwICC = ICC_TAB_CLASSES | ICC_DATE_CLASSES | ICC_USEREX_CLASSES | ICC_INTERNET_CLASSES;
     InitCommonControlsEx(&icc);
+    Win_SetControlHandler(OfferToKind);
+    Win_AddDpiHandler(Ctl_Rescale);
 }
 
 // Makes the window the target of the calling thread's later creations; not checked.

@@ -7,6 +7,7 @@
 
 #include "controls/images.h"
 #include "window/dpi.h"
+#include "window/winproc.h"
 
 namespace {
 
@@ -68,6 +69,11 @@ void ShowPopupAtPixel(ObjId number, HWND window, int32_t x, int32_t y) {
     PostMessageW(window, WM_NULL, 0, 0);
 }
 
+// The pictures of a window's menu bar at the window's new DPI.
+void FitMenuBar(HWND window, int32_t dpi) {
+    Menu_FitBitmaps(GetMenu(window), dpi);
+}
+
 // Shared body of Menu_Create and Menu_CreatePopup.
 ObjId CreateMenuObject(ObjId number, HWND owner, bool popup) {
     if (g_menus == nullptr)
@@ -104,6 +110,7 @@ void Menu_Init() {
         g_build = static_cast<MenuBuildState*>(ModuleState_Create(sizeof(MenuBuildState), nullptr));
     if (g_menus == nullptr)
         g_menus = ObjTable_Create(sizeof(MenuRecord), kMenuGrowthStep, Menu_Free);
+    Win_AddDpiHandler(FitMenuBar);
 }
 
 // New menu bar for owner; becomes the menu being built.

@@ -417,6 +417,15 @@ int32_t Win_SetColor(ObjId number, int32_t colour) {
     return 1;
 }
 
+int32_t Win_SetHandler(ObjId number, WinMessageHandler handler) {
+    WindowRecord* record = Win_Record(number);
+    if (record == nullptr) {
+        return 0;
+    }
+    record->handler = handler;
+    return 1;
+}
+
 // ---- Shared with the other window modules ----
 
 // Record of an open window, or null.

@@ -33,18 +33,23 @@ constexpr WORD CMD_FOCUS_PREVIOUS = 1213;
 // Property on every toolkit window: window number + 1 (never 0, also for window 0).
 constexpr const char WIN_PROP_ID[] = "KX_WindowID";
 
+// A window's own handler of its messages (Win_SetHandler): the result, or NOT_HANDLED to leave the
+// message to the toolkit's dispatch.
+typedef LRESULT (*WinMessageHandler)(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
 // One open window. The first field marks the slot as used.
 struct WindowRecord {
     HWND hwnd;
-    int32_t accelCount; // entries in `accels`
-    ACCEL* accels;      // heap array owned by the record
-    HACCEL accelTable;  // built from `accels`; owned by the record
-    int32_t backColor;  // 0x00BBGGRR, or -1 for the class background
-    HBRUSH backBrush;   // solid brush of backColor, or null
-    int32_t dpi;        // the window's own DPI, in which its units become pixels
-    int32_t width;      // client size in 96-DPI units, the menu bar included: laid out
-    int32_t height;     // again from these at every change of the DPI
-    HWND focus;         // control that had the focus when the window was last left, or null
+    int32_t accelCount;        // entries in `accels`
+    ACCEL* accels;             // heap array owned by the record
+    HACCEL accelTable;         // built from `accels`; owned by the record
+    int32_t backColor;         // 0x00BBGGRR, or -1 for the class background
+    HBRUSH backBrush;          // solid brush of backColor, or null
+    int32_t dpi;               // the window's own DPI, in which its units become pixels
+    int32_t width;             // client size in 96-DPI units, the menu bar included: laid out
+    int32_t height;            // again from these at every change of the DPI
+    HWND focus;                // control that had the focus when the window was last left, or null
+    WinMessageHandler handler; // the application's handler of this window, or null
 };
 
 // ---- Public operations ----
@@ -94,6 +99,14 @@ int32_t Win_AllowMessage(ObjId number, UINT message);
 
 // Background colour 0x00BBGGRR, or -1 for the class background. 1 if the window exists.
 int32_t Win_SetColor(ObjId number, int32_t colour);
+
+// Gives the window a handler that the toolkit's window procedure calls with each of its messages before
+// its own dispatch (null: none). It is the application's way to messages the event loop does not carry:
+// registered messages of the shell, its own private messages, requests of other threads. What it answers
+// sets no event and is not passed on. Since it runs inside the window procedure, it answers also while
+// the thread is in a modal loop (a message box, a pop-up menu) that dispatches the window's messages.
+// 1 if the window exists.
+int32_t Win_SetHandler(ObjId number, WinMessageHandler handler);
 
 // ---- Shared with the other window modules ----
 

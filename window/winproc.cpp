@@ -1,10 +1,10 @@
-// The window procedure of every toolkit window: the sizing loop sees each message
-// first, then control messages go to the control's kind, and window activity becomes
-// events in the event state of the thread that owns the window.
+// The window procedure of every toolkit window: the window's own handler sees each
+// message first, then the sizing loop, then control messages go to the control layer,
+// and window activity becomes events in the event state of the thread that owns it.
 #include "window/winproc.h"
 
-#include "controls/control.h"
-#include "shell/menus.h"
+#include <array>
+
 #include "window/events.h"
 #include "window/focus.h"
 #include "window/sizing.h"
@@ -17,9 +17,15 @@
 
 namespace {
 
-// A new DPI for the window (WM_DPICHANGED): its outer size at the DPI in the suggested place, then every
-// control from its units with the DPI's font and pictures, and the pictures of its menu bar; the
-// controls are drawn once, when all are in place.
+// Two modules register for a DPI change today (controls, menus); room for two more.
+constexpr size_t kDpiHandlerRoom = 4;
+
+// Set at start-up only (zero-initialised, no constructor runs: the program has no C runtime start-up).
+WinControlHandler g_controlHandler = nullptr;
+std::array<WinDpiHandler, kDpiHandlerRoom> g_dpiHandlers = {};
+
+// A new DPI for the window (WM_DPICHANGED): its outer size at the DPI in the suggested place, then what the
+// registered handlers keep of it (the controls, the menu bar's pictures); drawn once, when all are in place.
 void ChangeDpi(ObjId number, WindowRecord* record, HWND hwnd, int32_t dpi, const RECT* suggested) {
     const SIZE outer = Win_OuterSize(record, dpi);
     // Kept before the window moves, so that what the move sends is measured at the new DPI.
@@ -27,8 +33,11 @@ void ChangeDpi(ObjId number, WindowRecord* record, HWND hwnd, int32_t dpi, const
     SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, outer.cx, outer.cy,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     Win_SetRedraw(number, 0);
-    Ctl_Rescale(hwnd, dpi);
-    Menu_FitBitmaps(GetMenu(hwnd), dpi);
+    for (WinDpiHandler handler : g_dpiHandlers) {
+        if (handler != nullptr) {
+            handler(hwnd, dpi);
+        }
+    }
     Win_SetRedraw(number, 1);
 }
 
@@ -104,6 +113,15 @@ LRESULT CALLBACK Win_WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 
 // Turns one message of a toolkit window into events; NOT_HANDLED leaves it to the default.
 LRESULT Win_Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    // Only the window's own number: while an owned window is created, its owner's would be found instead.
+    const ObjId ownNumber = Win_OwnNumber(hwnd);
+    const WindowRecord* own = ownNumber != -1 ? Win_Record(ownNumber) : nullptr;
+    if (own != nullptr && own->handler != nullptr) {
+        const LRESULT answer = own->handler(hwnd, message, wParam, lParam);
+        if (answer != NOT_HANDLED) {
+            return answer;
+        }
+    }
     const LRESULT sizing = SizeTracker(hwnd, message, wParam, lParam);
     if (sizing != NOT_HANDLED) {
         return sizing;
@@ -236,14 +254,26 @@ LRESULT Win_Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// Offers a message about a child window to its control kind's ParentMessage operation.
 LRESULT Win_ControlDispatch(HWND control, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (control == nullptr) {
+    if (control == nullptr || g_controlHandler == nullptr) {
         return NOT_HANDLED;
     }
-    ControlRecord* record = Ctl_RecordOf(control);
-    if (record == nullptr || record->kind == nullptr || record->kind->ParentMessage == nullptr) {
-        return NOT_HANDLED;
+    return g_controlHandler(control, hwnd, message, wParam, lParam);
+}
+
+void Win_SetControlHandler(WinControlHandler handler) {
+    g_controlHandler = handler;
+}
+
+int32_t Win_AddDpiHandler(WinDpiHandler handler) {
+    for (WinDpiHandler& slot : g_dpiHandlers) {
+        if (slot == handler) {
+            return 1;
+        }
+        if (slot == nullptr) {
+            slot = handler;
+            return 1;
+        }
     }
-    return record->kind->ParentMessage(record, hwnd, message, wParam, lParam);
+    return 0;
 }
