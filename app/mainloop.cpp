@@ -9,6 +9,7 @@
 #include "shell/menus.h"
 #include "shell/msgbox.h"
 #include "window/events.h"
+#include "window/focus.h"
 #include "window/window.h"
 
 namespace {
@@ -28,9 +29,6 @@ constexpr char kLiabilityText[] =
     "Bei Soft- und Hardwareschäden, die diese Software verursacht hat, übernimmt "
     "dieser Hersteller keine Haftung.";
 
-// The control of window 0 that last had the focus; hiding (or minimising) takes the focus away.
-HWND g_lastFocus = nullptr;
-
 // Shown as it is, a window hidden while minimised would only come back as a task-bar button, which the
 // next pass hides again: it is restored and brought to the front with its focus back.
 void ShowMainWindow() {
@@ -38,12 +36,8 @@ void ShowMainWindow() {
     if (Win_GetState(MAIN_WINDOW) == WIN_STATE_MINIMIZED) {
         Win_SetState(MAIN_WINDOW, WIN_STATE_NORMAL);
     }
-    HWND window = Win_Handle(MAIN_WINDOW);
-    SetForegroundWindow(window);
-    // The window procedure leaves the focus alone on activation, so it is given back here.
-    if (IsChild(window, g_lastFocus)) {
-        SetFocus(g_lastFocus);
-    }
+    SetForegroundWindow(Win_Handle(MAIN_WINDOW));
+    Win_RestoreFocus(MAIN_WINDOW);
 }
 
 // A tray click arrives in one pass and is answered at the start of the next.
@@ -112,11 +106,6 @@ void MainLoop_Run() {
     TRACE_MARK("loop");
     TRACE_WRITE();
     do {
-        // Kept before the pass may hide the window: by then a minimised window has lost its focus.
-        HWND focus = GetFocus();
-        if (IsChild(Win_Handle(MAIN_WINDOW), focus)) {
-            g_lastFocus = focus;
-        }
         // Hidden, the window comes back only through the tray icon; without one (its image
         // could not be loaded) it stays minimised on the task bar instead of being lost.
         if (Win_GetState(MAIN_WINDOW) == WIN_STATE_MINIMIZED && g_app.hasTrayIcon) {

@@ -9,6 +9,7 @@
 #include "core/strings.h"
 #include "core/tls.h"
 #include "window/dpi.h"
+#include "window/focus.h"
 #include "window/window.h"
 
 namespace {
@@ -243,15 +244,7 @@ void Ctl_Focus(ObjId number) {
     if (record == nullptr) {
         return;
     }
-    HWND top = GetAncestor(record->hwnd, GA_ROOT);
-    if (top == GetActiveWindow()) {
-        SetFocus(record->hwnd);
-        return;
-    }
-    WindowRecord* window = Win_Record(Win_OwnNumber(top));
-    if (window != nullptr) {
-        window->focus = record->hwnd;
-    }
+    Win_FocusControl(record->hwnd);
 }
 
 // Sets the control's text through the kind, or as its window text.

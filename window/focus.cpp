@@ -111,11 +111,34 @@ void Win_FocusStep(int32_t backward) {
     }
 }
 
+void Win_FocusControl(HWND control) {
+    HWND top = GetAncestor(control, GA_ROOT);
+    if (top != nullptr && top == GetActiveWindow()) {
+        SetFocus(control);
+        return;
+    }
+    WindowRecord* record = Win_Record(Win_OwnNumber(top));
+    if (record != nullptr) {
+        record->focus = control;
+    }
+}
+
+void Win_KeepFocus(ObjId number) {
+    WindowRecord* record = Win_Record(number);
+    if (record == nullptr) {
+        return;
+    }
+    HWND focus = GetFocus();
+    if (IsChild(record->hwnd, focus)) {
+        record->focus = focus;
+    }
+}
+
 // The focus where the user left it: a window does not lose its place in the keyboard's order by being
 // left, hidden or minimised.
 void Win_RestoreFocus(ObjId number) {
     WindowRecord* record = Win_Record(number);
-    if (record == nullptr || GetActiveWindow() != record->hwnd || IsIconic(record->hwnd)) {
+    if (record == nullptr || IsIconic(record->hwnd)) {
         return;
     }
     HWND last = record->focus;

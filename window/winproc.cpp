@@ -179,13 +179,24 @@ LRESULT Win_Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             if (LOWORD(wParam) != WA_INACTIVE) {
                 Win_QueueEvent(EVENT_ACTIVATE, number);
                 Win_RestoreFocus(number);
-            } else if (record != nullptr) {
-                HWND focus = GetFocus();
-                if (IsChild(hwnd, focus)) {
-                    record->focus = focus;
-                }
+            } else {
+                Win_KeepFocus(number);
             }
             return 1;
+
+        case WM_SHOWWINDOW:
+            // Hidden or minimised, a window can lose its focus without being left: minimised, it stays the
+            // active window when there is no other to activate, and then has no focus.
+            if (wParam == FALSE) {
+                Win_KeepFocus(number);
+            }
+            return NOT_HANDLED;
+
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+                Win_KeepFocus(number);
+            }
+            return NOT_HANDLED;
 
         case WM_MOUSEACTIVATE:
             // A click on a window that is never activated (or on its controls, which ask their

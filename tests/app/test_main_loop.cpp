@@ -177,11 +177,20 @@ TEST(MainLoop, test_hide_show_minimise_and_tray_clicks) {
     auto shownNormal = [&] { return IsWindowVisible(main) && !IsIconic(main); };
     auto hiddenNormal = [&] { return !IsWindowVisible(main) && !IsIconic(main); };
     auto hiddenMinimised = [&] { return !IsWindowVisible(main) && IsIconic(main); };
+    // The focus is not on the first input, so that a window that only focuses that one is caught.
+    HWND field = program.Control(kTimeField);
+    for (int tab = 0; tab < 8 && program.Focus() != field; ++tab) {
+        HWND before = program.Focus();
+        program.Keys({VK_TAB});
+        apptest::WaitFor([&] { return program.Focus() != before; }, 1000);
+    }
+    ASSERT_EQ(program.Focus(), field) << "Tab did not reach the time field";
 
     program.ChooseMenu(kItemHide);
     EXPECT_TRUE(apptest::WaitFor(hiddenNormal, 2000)) << "Verstecken did not hide the window";
     program.ChooseMenu(kItemShow);
     EXPECT_TRUE(apptest::WaitFor(shownNormal, 2000)) << "Anzeigen did not show it in the normal state";
+    EXPECT_EQ(program.Focus(), field) << "Verstecken, Anzeigen: the focus did not come back";
 
     program.ChooseMenu(kItemHide);
     ASSERT_TRUE(apptest::WaitFor(hiddenNormal, 2000));
@@ -190,16 +199,10 @@ TEST(MainLoop, test_hide_show_minimise_and_tray_clicks) {
     EXPECT_TRUE(hiddenNormal()) << "a double click showed the window";
     program.TrayCallback(WM_LBUTTONUP);
     EXPECT_TRUE(apptest::WaitFor(shownNormal, 2000)) << "a left click did not show the window";
+    EXPECT_EQ(program.Focus(), field) << "Verstecken, left click: the focus did not come back";
 
     // Minimised, then brought back: restored, in front, the focus where it was, and it stays so while the
     // mouse rests on the icon (every move is a callback that wakes the main loop).
-    HWND field = program.Control(kTimeField);
-    for (int tab = 0; tab < 8 && program.Focus() != field; ++tab) {
-        HWND before = program.Focus();
-        program.Keys({VK_TAB});
-        apptest::WaitFor([&] { return program.Focus() != before; }, 1000);
-    }
-    ASSERT_EQ(program.Focus(), field) << "Tab did not reach the time field";
     PostMessageA(main, WM_SYSCOMMAND, SC_MINIMIZE, 0); // the minimise box
     EXPECT_TRUE(apptest::WaitFor(hiddenMinimised, 3000)) << "a minimised window must leave the screen";
     EXPECT_TRUE(program.Running());
