@@ -2,7 +2,9 @@
 // states, colours, unknown numbers and the clean-up of everything a window owns.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "controls/testkinds.h"
 #include "window/harness.h"
@@ -37,6 +39,13 @@ SIZE OuterSizeFor(int width, int height, DWORD style) {
     RECT rc = {0, 0, width, height};
     AdjustWindowRect(&rc, style, FALSE);
     return {rc.right - rc.left, rc.bottom - rc.top};
+}
+
+// Closes the message box of the handler test.
+void CALLBACK CloseHandlerBox(HWND, UINT, UINT_PTR, DWORD) {
+    if (HWND box = FindWindowW(L"#32770", L"handler box")) {
+        PostMessageW(box, WM_CLOSE, 0, 0);
+    }
 }
 
 } // namespace
@@ -372,6 +381,56 @@ TEST_F(WindowTest, test_redraw_off_while_filling_then_drawn_once) {
     EXPECT_EQ(repaints(Tk_Drain()), 1) << "expected one drawing when drawing resumes";
 }
 
+// The window's own handler sees its messages before the toolkit: what it answers is answered so and sets
+// no event; what it passes on is dispatched as without it. A message box's modal loop reaches it too.
+TEST_F(WindowTest, test_own_handler_comes_before_the_dispatch) {
+    static std::vector<UINT> seen;
+    constexpr UINT kPrivate = WM_APP + 7;
+    constexpr LRESULT kAnswer = 4711;
+    auto handler = [](HWND, UINT message, WPARAM wParam, LPARAM) -> LRESULT {
+        seen.push_back(message);
+        if (message == kPrivate) {
+            CloseHandlerBox(nullptr, 0, 0, 0);
+        }
+        return message == kPrivate || (message == WM_CLOSE && wParam == 1) ? kAnswer : NOT_HANDLED;
+    };
+    HWND hwnd = reinterpret_cast<HWND>(Win_Open(5, 10, 10, 120, 80, "handler"));
+    ASSERT_NE(hwnd, nullptr);
+    Tk_Pump(20);
+    EXPECT_EQ(Win_SetHandler(5, handler), 1);
+    const struct {
+        UINT message;
+        WPARAM wParam;
+        LRESULT answer;
+        bool closeEvent; // the pump reports EVENT_CLOSE afterwards
+    } cases[] = {
+        {kPrivate, 0, kAnswer, false}, // answered by the handler alone
+        {WM_CLOSE, 1, kAnswer, false}, // a toolkit message the handler keeps: no event
+        {WM_CLOSE, 0, 0, true},        // passed on: the toolkit reports it
+        {WM_APP + 8, 0, 0, false},     // passed on to the default
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        seen.clear();
+        EXPECT_EQ(SendMessageW(hwnd, c.message, c.wParam, 0), c.answer);
+        EXPECT_EQ(seen, std::vector<UINT>{c.message}) << "expected the handler to see the message once";
+        std::vector<int32_t> events = Tk_Drain(30, 500);
+        EXPECT_EQ(std::count(events.begin(), events.end(), EVENT_CLOSE), c.closeEvent ? 1 : 0);
+    }
+    // The request posted before the box opens is answered in its loop, and the handler closes the box; if
+    // it is not reached there, a timer closes the box after three seconds.
+    PostMessageW(hwnd, kPrivate, 0, 0);
+    const UINT_PTR timer = SetTimer(nullptr, 0, 3000, CloseHandlerBox);
+    const DWORD start = GetTickCount();
+    MessageBoxW(hwnd, L"", L"handler box", MB_OK);
+    KillTimer(nullptr, timer);
+    EXPECT_LT(GetTickCount() - start, 2000u) << "expected the handler to answer inside the box's loop";
+    EXPECT_EQ(Win_SetHandler(5, nullptr), 1);
+    seen.clear();
+    EXPECT_EQ(SendMessageW(hwnd, kPrivate, 0, 0), 0) << "expected the default's answer without a handler";
+    EXPECT_TRUE(seen.empty());
+}
+
 TEST_F(WindowTest, test_unknown_numbers_are_no_ops) {
     const ObjId unknown[] = {3, 999, 70000, -5, OBJ_ANY, 0x12345678};
     for (ObjId n : unknown) {
@@ -384,6 +443,7 @@ TEST_F(WindowTest, test_unknown_numbers_are_no_ops) {
         EXPECT_EQ(Win_SetTopmost(n, 1), 0);
         EXPECT_EQ(Win_SetColor(n, 0xFF), 0);
         EXPECT_EQ(Win_SetRedraw(n, 1), 0);
+        EXPECT_EQ(Win_SetHandler(n, nullptr), 0);
         EXPECT_EQ(Shortcut_Add(n, 'E', 1), nullptr);
         Win_Close(n);
     }
