@@ -1,8 +1,8 @@
 // The program at the display scale of its run (100 % in the ordinary test prefix, 125, 150 and
 // 200 % in prefixes of their own): every text fits its control in the controls' own font, the
 // pictures come at their scaled size and are the images drawn for that size, the rounding of
-// 96-DPI units to pixels covers the display and comes back unchanged, and a window that Windows
-// moves to a monitor of another scale is laid out as one opened there.
+// 96-DPI units to pixels covers the display and comes back unchanged, and the program's main window,
+// which Windows moves to a monitor of another scale, is laid out as one opened there.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,6 +13,7 @@
 #include <iterator>
 #include <vector>
 
+#include "app/startup.h"
 #include "app_support.h"
 #include "common/harness_common.h"
 #include "controls/control.h"
@@ -20,6 +21,7 @@
 #include "controls/kinds.h"
 #include "shell/desktop.h"
 #include "shell/menus.h"
+#include "shell/tray.h"
 #include "window/dpi.h"
 #include "window/window.h"
 
@@ -73,61 +75,55 @@ std::vector<BYTE> IconPixels(HANDLE icon, int width, int height) {
     return rows == height ? pixels : std::vector<BYTE>();
 }
 
-// The main window's layout and its task list, made by the toolkit in this process: image controls
-// show image 11. Controls first, first + 1 ... in the calling thread's target window.
-constexpr apptest::ControlPlace kTaskListPlace = {kTaskList, 110, 120, 300, 300, nullptr};
-constexpr int kProbeCount = static_cast<int>(std::size(apptest::kLayout)) + 1;
-const apptest::ControlPlace& ProbePlace(int i) {
-    return i < kProbeCount - 1 ? apptest::kLayout[i] : kTaskListPlace;
-}
-void MakeProbe(int n, const apptest::ControlPlace& c) {
-    switch (c.number) {
-        case kIntroFrame:
-        case kTaskFrame:
-        case kWarnFrame:
-            Ctl_Frame(n, c.x, c.y, c.width, c.height, c.text, 0);
-            break;
-        case kIntroImage:
-        case kTaskImage:
-        case kWarnImage:
-            Ctl_Image(n, c.x, c.y, 0, 0, Img_Handle(11), 0);
-            break;
-        case kTaskList:
-            Ctl_Combo(n, c.x, c.y, c.width, c.height, 0);
-            break;
-        case kTimeField:
-            Ctl_Edit(n, c.x, c.y, c.width, c.height, c.text, 0);
-            break;
-        case kStartButton:
-        case kCancelButton:
-            Ctl_Button(n, c.x, c.y, c.width, c.height, c.text, 0);
-            break;
-        case kBannerBox:
-        case kToneBox:
-            Ctl_Check(n, c.x, c.y, c.width, c.height, c.text, 0);
-            break;
-        default:
-            Ctl_Text(n, c.x, c.y, c.width, c.height, c.text, 0);
-    }
+// The program's own code, run on a thread of this test program as its main thread: WM_DPICHANGED reaches
+// a window only from its own process.
+DWORD WINAPI RunProgram(LPVOID) {
+    App_Main();
 }
 
-// Place and size in the parent's client area (a drop-down list's height is its field's, which its
-// font sets) and font height of each control of the probe, five values each; controls missing are
-// made first.
-std::vector<long> ProbeGeometry(int first) {
+// The program's main window, opened, built and shown by its own code in this process (once: the program
+// runs once per process), started in its folder, where its pictures are; null when it did not come up. Its
+// tray icon is taken away at once, so that no later program takes it for its own.
+HWND OwnMainWindow() {
+    static const HWND main = [] {
+        char home[MAX_PATH];
+        GetCurrentDirectoryA(MAX_PATH, home);
+        SetCurrentDirectoryA(apptest::BinDir().c_str());
+        CloseHandle(CreateThread(nullptr, 0, RunProgram, nullptr, 0, nullptr));
+        const bool shown = apptest::WaitFor([] { return IsWindowVisible(Win_Handle(0)) != FALSE; }, 10000);
+        SetCurrentDirectoryA(home);
+        Tray_Remove(kTrayIconNumber);
+        return shown ? Win_Handle(0) : nullptr;
+    }();
+    return main;
+}
+
+// The main window's layout and its task list.
+constexpr apptest::ControlPlace kTaskListPlace = {kTaskList, 110, 120, 300, 300, nullptr};
+constexpr int kPlaceCount = static_cast<int>(std::size(apptest::kLayout)) + 1;
+const apptest::ControlPlace& Place(int i) {
+    return i < kPlaceCount - 1 ? apptest::kLayout[i] : kTaskListPlace;
+}
+
+// The height a font was made with.
+LONG FontHeight(HFONT font) {
+    LOGFONTA face{};
+    GetObjectA(font, sizeof face, &face);
+    return face.lfHeight;
+}
+
+// Place and size in the main window's client area (a drop-down list's height is its field's, which its
+// font sets) and font height of each control of the layout, five values each.
+std::vector<long> Geometry(HWND main) {
     std::vector<long> values;
-    for (int i = 0; i < kProbeCount; ++i) {
-        if (Ctl_Record(first + i) == nullptr) {
-            MakeProbe(first + i, ProbePlace(i));
-        }
-        HWND control = Ctl_Record(first + i)->hwnd;
+    for (int i = 0; i < kPlaceCount; ++i) {
+        HWND control = GetDlgItem(main, Place(i).number);
         RECT box{};
         GetWindowRect(control, &box);
-        MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&box), 2);
-        LOGFONTA font{};
-        GetObjectA(reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+        MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&box), 2);
         values.insert(values.end(),
-                      {box.left, box.top, box.right - box.left, box.bottom - box.top, font.lfHeight});
+                      {box.left, box.top, box.right - box.left, box.bottom - box.top,
+                       FontHeight(reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)))});
     }
     return values;
 }
@@ -299,79 +295,84 @@ TEST(DisplayScale, test_gui_font_has_its_100_percent_size_at_every_scale) {
 }
 
 TEST(DisplayScale, test_a_dpi_change_lays_the_window_out_as_if_opened_at_that_scale) {
-    // Windows sends WM_DPICHANGED to the window's thread; Wine never does, so the test sends it.
-    TestToolkit_Init();
-    Img_Init();
-    ASSERT_NE(Img_Load(11, (apptest::BinDir() + "\\Symbole\\Einleitung.ico").c_str(), 0), 0);
-    ASSERT_NE(Img_Load(12, (apptest::BinDir() + "\\Bilder\\Beenden.bmp").c_str(), 0), 0);
-    ASSERT_NE(Win_Open(kProbeWindow, 0, 0, 500, 350, "probe", 0xCA0000 | WIN_INVISIBLE), 0);
-    HWND window = Win_Handle(kProbeWindow);
-    Ctl_BeginList(window);
-    // A bar and a pop-up menu sharing a picture, as the program's "Beenden" items do.
-    HBITMAP picture = static_cast<HBITMAP>(Img_Handle(12));
-    ASSERT_NE(Menu_Create(21, window), 0);
-    Menu_Title("Programm");
-    Menu_Item(2, "Beenden\tEsc");
-    ASSERT_NE(Menu_CreatePopup(22), 0);
-    Menu_Item(6, "Beenden");
-    SetMenuItemBitmaps(Menu_Handle(21), 2, MF_BYCOMMAND, picture, picture);
-    SetMenuItemBitmaps(Menu_Handle(22), 6, MF_BYCOMMAND, picture, picture);
-
+    // Windows sends WM_DPICHANGED to the window's thread; Wine never does, so the test sends it from this
+    // process, where the program runs.
+    REQUIRE_RECORDER();
+    const HWND main = OwnMainWindow();
+    ASSERT_NE(main, nullptr) << "the program's main window did not come up";
     const int own = Dpi_Get();
-    const std::vector<long> opened = ProbeGeometry(1);
-    const apptest::WindowInfo before = apptest::Inspect(window);
+    const std::vector<long> opened = Geometry(main);
+    const apptest::WindowInfo before = apptest::Inspect(main);
     auto adjust =
         reinterpret_cast<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>(reinterpret_cast<void (*)(void)>(
             GetProcAddress(GetModuleHandleA("user32.dll"), "AdjustWindowRectExForDpi")));
     ASSERT_NE(adjust, nullptr);
     for (int dpi : {144, 120, 96, own, 144, 120, 96, own}) {
         SIZE asked{};
-        EXPECT_TRUE(SendMessageA(window, 0x02E4 /* WM_GETDPISCALEDSIZE */, MAKEWPARAM(dpi, dpi),
+        EXPECT_TRUE(SendMessageA(main, 0x02E4 /* WM_GETDPISCALEDSIZE */, MAKEWPARAM(dpi, dpi),
                                  reinterpret_cast<LPARAM>(&asked)));
         RECT suggested = {dpi, 2 * dpi, dpi + asked.cx, 2 * dpi + asked.cy};
-        SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
-        // As opened at this scale: the frame at the DPI around 500 x 350 scaled, the menu bar within.
+        SendMessageA(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        // As opened at this scale: caption, system menu and minimise box around 500 x 350 units at the DPI,
+        // the menu bar within.
         RECT frame = {0, 0, Dpi_ScaleAt(500, dpi), Dpi_ScaleAt(350, dpi)};
-        adjust(&frame, 0xCA0000, FALSE, static_cast<DWORD>(GetWindowLongPtrA(window, GWL_EXSTYLE)), dpi);
-        const apptest::WindowInfo now = apptest::Inspect(window);
+        adjust(&frame, 0xCA0000, FALSE, static_cast<DWORD>(GetWindowLongPtrA(main, GWL_EXSTYLE)), dpi);
+        const apptest::WindowInfo now = apptest::Inspect(main);
         EXPECT_EQ(SizeOf(now.outer), SizeOf(frame)) << dpi << " DPI: window size";
         EXPECT_EQ(SizeOf(suggested), SizeOf(frame)) << dpi << " DPI: size answered beforehand";
         EXPECT_EQ(now.outer.left, suggested.left) << dpi << " DPI: not at the suggested place";
         EXPECT_EQ(now.outer.top, suggested.top) << dpi << " DPI: not at the suggested place";
 
-        // The moved controls equal controls made in the window now, and their units at the DPI.
-        const std::vector<long> moved = ProbeGeometry(1);
-        EXPECT_EQ(moved, ProbeGeometry(31)) << dpi << " DPI: moved controls differ from new ones";
-        for (int i = 0; i < kProbeCount; ++i) {
-            DestroyWindow(Ctl_Record(31 + i)->hwnd);
-            const apptest::ControlPlace& c = ProbePlace(i);
+        // Every control at its units at the DPI, in the DPI's font.
+        const std::vector<long> moved = Geometry(main);
+        const HFONT font = Ctl_Font(dpi);
+        for (int i = 0; i < kPlaceCount; ++i) {
+            const apptest::ControlPlace& c = Place(i);
             const long* got = &moved[5 * i];
             // An image its picture's 32 units; a drop-down list's field as high as its font makes it.
             const int width = c.width != 0 ? c.width : 32, height = c.height != 0 ? c.height : 32;
             EXPECT_EQ(
-                std::vector<long>(got, got + 4),
+                std::vector<long>(got, got + 5),
                 (std::vector<long>{Dpi_ScaleAt(c.x, dpi), Dpi_ScaleAt(c.y, dpi), Dpi_ScaleAt(width, dpi),
-                                   c.text != nullptr ? Dpi_ScaleAt(height, dpi) : got[3]}))
-                << dpi << " DPI, control " << i + 1;
+                                   c.text != nullptr ? Dpi_ScaleAt(height, dpi) : got[3], FontHeight(font)}))
+                << dpi << " DPI, control " << c.number;
             // The texts still fit, a check box's beside its box (13 pixels and a gap at 100 %).
             const bool check = c.number == kBannerBox || c.number == kToneBox;
             RECT box = {0, 0, Dpi_ScaleAt(c.width - (check ? 16 : 0), dpi), 0}, need = box;
             HDC dc = GetDC(nullptr);
             SelectObject(dc,
-                         reinterpret_cast<HFONT>(SendMessageA(Ctl_Record(1 + i)->hwnd, WM_GETFONT, 0, 0)));
+                         reinterpret_cast<HFONT>(SendMessageA(GetDlgItem(main, c.number), WM_GETFONT, 0, 0)));
             DrawTextA(dc, c.text != nullptr ? c.text : "", -1, &need,
                       DT_CALCRECT | (check ? DT_SINGLELINE : DT_WORDBREAK));
             ReleaseDC(nullptr, dc);
             EXPECT_TRUE(c.width == 0 ||
                         (need.right <= box.right && need.bottom <= Dpi_ScaleAt(c.height, dpi)))
-                << dpi << " DPI: text of control " << i + 1 << " needs " << need.right << " x "
+                << dpi << " DPI: text of control " << c.number << " needs " << need.right << " x "
                 << need.bottom;
         }
-        // The bar's picture follows the window; the pop-up menu's stays at the display's scale.
-        EXPECT_EQ(ItemBitmapSize(Menu_Handle(21), 2),
-                  SizeOf({0, 0, Dpi_ScaleAt(13, dpi), Dpi_ScaleAt(13, dpi)}));
-        EXPECT_EQ(ItemBitmapSize(Menu_Handle(22), 6),
-                  SizeOf({0, 0, Dpi_ScaleAt(13, own), Dpi_ScaleAt(13, own)}));
+        // Sharp: each picture is its icon file's image drawn for the size.
+        const int side = Dpi_ScaleAt(32, dpi);
+        for (auto [number, file] :
+             {std::pair(kIntroImage, "Einleitung"), {kTaskImage, "Vorgang"}, {kWarnImage, "Warnung"}}) {
+            const std::vector<BYTE> drawn =
+                IconFilePixels(apptest::BinDir() + "\\Symbole\\" + file + ".ico", side);
+            HANDLE shown =
+                reinterpret_cast<HANDLE>(SendMessageA(GetDlgItem(main, number), STM_GETIMAGE, IMAGE_ICON, 0));
+            EXPECT_TRUE(!drawn.empty() && IconPixels(shown, side, side) == drawn)
+                << dpi << " DPI: picture of control " << number;
+        }
+        // The bar's pictures follow the window; the tray menu's (menu 1) stay at the display's scale,
+        // also the picture of "Beenden" that both menus show.
+        for (int item : {kItemSettings, kItemQuit, kItemAbout, kItemLiability}) {
+            EXPECT_EQ(ItemBitmapSize(GetMenu(main), item),
+                      SizeOf({0, 0, Dpi_ScaleAt(13, dpi), Dpi_ScaleAt(13, dpi)}))
+                << dpi << " DPI, menu bar item " << item;
+        }
+        for (int item : {kItemShow, kItemHide, kItemTrayQuit}) {
+            EXPECT_EQ(ItemBitmapSize(Menu_Handle(1), item),
+                      SizeOf({0, 0, Dpi_ScaleAt(13, own), Dpi_ScaleAt(13, own)}))
+                << dpi << " DPI, tray menu item " << item;
+        }
         if (dpi == own) {
             // Back at the scale it was opened at: exactly as it was, nothing grown or shrunk by rounding.
             EXPECT_EQ(moved, opened);
@@ -379,8 +380,4 @@ TEST(DisplayScale, test_a_dpi_change_lays_the_window_out_as_if_opened_at_that_sc
             EXPECT_EQ(SizeOf(now.outer), SizeOf(before.outer));
         }
     }
-    Win_Close(kProbeWindow);
-    Menu_Free(22);
-    Img_Free(11);
-    Img_Free(12);
 }
