@@ -115,12 +115,10 @@ void CreateBannerText(int32_t elapsed) {
 
 // ---- Public functions ----
 
-// Minutes left as the banner announces them.
 int32_t Banner_Minutes(int32_t limit, int32_t elapsed) {
     return limit / 60 - elapsed / 60;
 }
 
-// Prefix, minute number, suffix.
 bool Banner_Sentence(int32_t kind, int32_t minutes, int32_t target) {
     Scratch_SetPos(target);
     const TaskRow* row = Task_Row(kind);
@@ -203,7 +201,6 @@ DWORD WINAPI SlideBanner(LPVOID ignored) {
 
 // ---- Test support ----
 
-// Swaps the high-contrast query (null restores the system's).
 BannerContrastProc Banner_SetContrastProc(BannerContrastProc proc) {
     BannerContrastProc previous = g_highContrast;
     g_highContrast = proc != nullptr ? proc : SystemHighContrast;

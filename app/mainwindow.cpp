@@ -253,7 +253,6 @@ void MainWindow_Show() {
     }
 }
 
-// Everything on and around window 0, in build order.
 void MainWindow_Build(const char* trayTip) {
     HWND window = Win_Handle(MAIN_WINDOW);
     BuildControls(window);
@@ -296,7 +295,6 @@ int32_t MainWindow_ReadTime() {
     return Str_ToIntClamped(Scratch_Ptr(frame.Start()));
 }
 
-// The check of "Starten" only; the countdown itself takes any text.
 bool MainWindow_TimeGiven() {
     ScratchFrame frame;
     Ctl_GetText(CTL_TIME_FIELD, frame.Start());

@@ -55,7 +55,6 @@ constexpr DWORD kStopThreadsMs = 5000;
 
 // ---- Public functions ----
 
-// "Nachtriegel 0." and the size of the program's file in the current directory.
 void App_VersionText(int32_t target) {
     Scratch_SetPos(target);
     Str_Concat("Nachtriegel 0.");
@@ -64,7 +63,6 @@ void App_VersionText(int32_t target) {
     Str_FromInt(static_cast<int32_t>(static_cast<uint32_t>(size)), Scratch_Pos());
 }
 
-// Whether ProgramEnd has begun.
 bool App_Ending() {
     return g_app.ending != 0;
 }

@@ -21,7 +21,6 @@ constexpr DWORD kEndToneMs = 100;
 
 // ---- Public functions ----
 
-// Row of a task, or null.
 const TaskRow* Task_Row(int32_t kind) {
     if (kind < 0 || kind >= TASK_COUNT) {
         return nullptr;
@@ -29,7 +28,6 @@ const TaskRow* Task_Row(int32_t kind) {
     return &kTasks[static_cast<size_t>(kind)];
 }
 
-// Task of a command-line keyword, or -1.
 int32_t Task_FromKeyword(const char* text) {
     for (int32_t kind = 0; kind < TASK_COUNT; ++kind) {
         if (Str_Compare(text, kTasks[static_cast<size_t>(kind)].keyword)) {

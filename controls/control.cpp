@@ -200,9 +200,8 @@ LRESULT OfferToKind(HWND control, HWND parent, UINT message, WPARAM wParam, LPAR
 
 } // namespace
 
-// ---- Public operations ----
+// ---- Public functions ----
 
-// Sets up the brush cache, the control table and the creation target.
 void Ctl_Init() {
     if (g_controls != nullptr) {
         return;
@@ -222,7 +221,6 @@ void Ctl_Init() {
     Win_AddDpiHandler(Ctl_Rescale);
 }
 
-// Makes the window the target of the calling thread's later creations; not checked.
 HWND Ctl_BeginList(HWND window) {
     if (g_target == nullptr || !g_targetSlot.Set(window)) {
         return nullptr;
@@ -230,7 +228,6 @@ HWND Ctl_BeginList(HWND window) {
     return window;
 }
 
-// Enables or disables the control.
 void Ctl_Disable(ObjId number, int32_t flag) {
     ControlRecord* record = Ctl_Record(number);
     if (record != nullptr) {
@@ -238,7 +235,6 @@ void Ctl_Disable(ObjId number, int32_t flag) {
     }
 }
 
-// The focus now in an active window, else at the window's next activation.
 void Ctl_Focus(ObjId number) {
     ControlRecord* record = Ctl_Record(number);
     if (record == nullptr) {
@@ -247,7 +243,6 @@ void Ctl_Focus(ObjId number) {
     Win_FocusControl(record->hwnd);
 }
 
-// Sets the control's text through the kind, or as its window text.
 void Ctl_SetText(ObjId number, const char* text) {
     ControlRecord* record = Ctl_Record(number);
     if (record == nullptr) {
@@ -289,7 +284,6 @@ void Ctl_GetText(ObjId number, int32_t target) {
     }
 }
 
-// State of the control as its kind reports it, 0 without one.
 intptr_t Ctl_GetState(ObjId number) {
     ControlRecord* record = Ctl_Record(number);
     if (record == nullptr || record->kind == nullptr || record->kind->GetState == nullptr) {
@@ -298,7 +292,6 @@ intptr_t Ctl_GetState(ObjId number) {
     return record->kind->GetState(record);
 }
 
-// Sets the control's state through its kind.
 void Ctl_SetState(ObjId number, intptr_t value) {
     ControlRecord* record = Ctl_Record(number);
     if (record != nullptr && record->kind != nullptr && record->kind->SetState != nullptr) {
@@ -306,7 +299,6 @@ void Ctl_SetState(ObjId number, intptr_t value) {
     }
 }
 
-// Adds an item through the kind; 0 for kinds without items.
 int32_t Ctl_AddItem(ObjId number, int32_t position, const char* text, int32_t extra, int32_t) {
     ControlRecord* record = Ctl_Record(number);
     if (record == nullptr || record->kind == nullptr || record->kind->AddItem == nullptr) {
@@ -315,7 +307,6 @@ int32_t Ctl_AddItem(ObjId number, int32_t position, const char* text, int32_t ex
     return record->kind->AddItem(record, position, text != nullptr ? text : "", extra);
 }
 
-// Sets a colour through the kind; other kinds ignore it.
 void Ctl_SetColor(ObjId number, int32_t colourKind, int32_t value) {
     ControlRecord* record = Ctl_Record(number);
     if (record != nullptr && record->kind != nullptr && record->kind->SetColor != nullptr) {
@@ -342,14 +333,12 @@ HFONT Ctl_Font(int32_t dpi) {
     return font;
 }
 
-// Every control of the window from its units at the DPI.
 void Ctl_Rescale(HWND window, int32_t dpi) {
     EnumChildWindows(window, RescaleControl, dpi);
 }
 
 // ---- Creation path for the kinds ----
 
-// Creates, records and registers a control in one call.
 ObjId Ctl_Create(ObjId number, const ControlKind* kind, DWORD exStyle, const char* className,
                  const char* text, DWORD style, int32_t x, int32_t y, int32_t width, int32_t height,
                  CtlSetupFn setup, void* context) {
@@ -382,7 +371,6 @@ HWND Ctl_CreateWindow(DWORD exStyle, const char* className, const char* text, DW
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(-1)), GetModuleHandleA(nullptr), nullptr);
 }
 
-// Record for the number with the control's units; a control that holds the number is destroyed first.
 ControlRecord* Ctl_AcquireRecord(ObjId number, HWND hwnd, int32_t x, int32_t y, int32_t width,
                                  int32_t height) {
     ControlRecord* record =
@@ -398,7 +386,6 @@ ControlRecord* Ctl_AcquireRecord(ObjId number, HWND hwnd, int32_t x, int32_t y, 
     return record;
 }
 
-// Fills the record and hooks the window into the framework.
 ObjId Ctl_Finish(ObjId number, ControlRecord* record, HWND hwnd, const ControlKind* kind) {
     const ObjId id = number == OBJ_ANY ? reinterpret_cast<ObjId>(record) : number;
     record->hwnd = hwnd;
@@ -413,7 +400,6 @@ ObjId Ctl_Finish(ObjId number, ControlRecord* record, HWND hwnd, const ControlKi
 
 // ---- Colours of the text and edit kinds ----
 
-// Text: answers WM_CTLCOLORSTATIC with its colours.
 LRESULT Ctl_ColorAnswerText(ControlRecord* record, HWND, UINT message, WPARAM wParam, LPARAM) {
     if (message != WM_CTLCOLORSTATIC) {
         return NOT_HANDLED;
@@ -430,7 +416,6 @@ LRESULT Ctl_ColorAnswerEdit(ControlRecord* record, HWND, UINT message, WPARAM wP
     return NOT_HANDLED;
 }
 
-// Stores a front or back colour (the back colour with a shared brush) and redraws.
 void Ctl_ColorSet(ControlRecord* record, int32_t colourKind, int32_t value) {
     if (colourKind == CTL_COLOR_FRONT) {
         record->wordB = value;
@@ -445,7 +430,6 @@ void Ctl_ColorSet(ControlRecord* record, int32_t colourKind, int32_t value) {
     RedrawWindow(record->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_INTERNALPAINT | RDW_ERASE);
 }
 
-// Gives the back-colour brush back to the cache.
 void Ctl_ColorRelease(ControlRecord* record) {
     if (record->wordC != 0) {
         Brush_Release(reinterpret_cast<HBRUSH>(record->wordC));
@@ -455,7 +439,6 @@ void Ctl_ColorRelease(ControlRecord* record) {
 
 // ---- Brush cache ----
 
-// The cached brush of the colour (one more user), or a new one.
 HBRUSH Brush_Acquire(COLORREF colour) {
     if (g_controls == nullptr) {
         return nullptr;
@@ -483,7 +466,6 @@ HBRUSH Brush_Acquire(COLORREF colour) {
     return brush;
 }
 
-// One user less; the brush is deleted with its last user.
 void Brush_Release(HBRUSH brush) {
     if (g_controls == nullptr || brush == nullptr) {
         return;
@@ -502,7 +484,6 @@ void Brush_Release(HBRUSH brush) {
     }
 }
 
-// Users of a cached brush, 0 when the cache does not hold it.
 int32_t Brush_RefCount(HBRUSH brush) {
     if (g_controls == nullptr || brush == nullptr) {
         return 0;
@@ -519,7 +500,6 @@ int32_t Brush_RefCount(HBRUSH brush) {
 
 // ---- Shared helpers ----
 
-// Reports control activity that arrives as no WM_COMMAND to the control's top window.
 void PostControlEvent(HWND control, int32_t type) {
     HWND top = TopWindowOf(control);
     if (top == nullptr) {
@@ -529,7 +509,6 @@ void PostControlEvent(HWND control, int32_t type) {
                  static_cast<LPARAM>(type));
 }
 
-// First window upwards from the control that is a toolkit window, else the last parent.
 HWND TopWindowOf(HWND control) {
     HWND w = control;
     while (w != nullptr) {
@@ -545,7 +524,6 @@ HWND TopWindowOf(HWND control) {
     return nullptr;
 }
 
-// Record of a control number or identifier, or null.
 ControlRecord* Ctl_Record(ObjId number) {
     if (g_controls == nullptr) {
         return nullptr;
@@ -553,7 +531,6 @@ ControlRecord* Ctl_Record(ObjId number) {
     return static_cast<ControlRecord*>(ObjTable_Find(g_controls, number));
 }
 
-// Record of a child window that is one of our controls, or null.
 ControlRecord* Ctl_RecordOf(HWND control) {
     if (control == nullptr) {
         return nullptr;
@@ -567,13 +544,10 @@ ControlRecord* Ctl_RecordOf(HWND control) {
     return record != nullptr && record->hwnd == control ? record : nullptr;
 }
 
-// What every new control gets.
 CreationTarget* Ctl_Target() {
     return g_target;
 }
 
-// Window procedure of every control: forwards to the previous procedure and frees the
-// record when the window is gone.
 LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     const ObjId id = static_cast<ObjId>(GetWindowLongPtrW(hwnd, GWLP_ID));
     if (id == -1) {

@@ -78,7 +78,7 @@ struct CreationTarget {
 // before the control is registered (control ID, property, ControlProc, font).
 typedef void (*CtlSetupFn)(ControlRecord* record, HWND hwnd, void* context);
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // Brush-cache lock, font, control table, creation target, common controls. Once at start-up.
 void Ctl_Init();

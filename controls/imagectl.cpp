@@ -113,7 +113,6 @@ constexpr ControlKind kImageKind = {
 
 // ---- Public functions ----
 
-// Painting, image messages and mouse handling of an image control.
 LRESULT CALLBACK ImageControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     ControlRecord* record = Ctl_RecordOf(hwnd);
     switch (message) {
@@ -196,12 +195,10 @@ LRESULT CALLBACK ImageControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 
 // ---- Shared with the control kinds ----
 
-// Operation table of the image control.
 const ControlKind* ImageCtl_Kind() {
     return &kImageKind;
 }
 
-// Subclasses a new image control.
 void ImageCtl_Install(HWND hwnd) {
     if (!g_dragRead.exchange(true)) {
         g_dragX.store(GetSystemMetrics(SM_CXDRAG));
@@ -214,7 +211,6 @@ void ImageCtl_Install(HWND hwnd) {
     }
 }
 
-// Whether a right double-click's release is pending.
 bool ImageCtl_RightDoubleClickSeen() {
     return g_rightDoubleClickSeen.load();
 }

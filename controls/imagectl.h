@@ -9,7 +9,7 @@
 
 #include "controls/control.h"
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // Window procedure of every image control, installed beneath ControlProc.
 LRESULT CALLBACK ImageControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

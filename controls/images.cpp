@@ -238,7 +238,6 @@ wchar_t* FullPath(const wchar_t* fileName) {
 
 // ---- Public functions ----
 
-// Creates the image table and the module's state block (only once).
 void Img_Init() {
     if (g_state != nullptr) {
         return;
@@ -254,14 +253,12 @@ void Img_Init() {
     g_state = state;
 }
 
-// Empties the decoder list.
 void Decoder_Reset() {
     while (g_decoders != nullptr) {
         List_Remove(&g_decoders, List_First(g_decoders));
     }
 }
 
-// Adds a decoder at the head of the list.
 int32_t Decoder_Add(ImgDecoderProc decoder) {
     if (decoder == nullptr) {
         return 0;
@@ -274,7 +271,6 @@ int32_t Decoder_Add(ImgDecoderProc decoder) {
     return 1;
 }
 
-// Loads an image file under a number (or OBJ_ANY).
 ObjId Img_Load(ObjId number, const char* fileName, int32_t flags) {
     if (g_state == nullptr) {
         return 0;
@@ -310,13 +306,11 @@ ObjId Img_Load(ObjId number, const char* fileName, int32_t flags) {
     return reinterpret_cast<ObjId>(handle);
 }
 
-// Native handle of a numbered image.
 HANDLE Img_Handle(ObjId number) {
     const ImageRecord* record = Img_Record(number);
     return record != nullptr ? record->handle : nullptr;
 }
 
-// Releases one image.
 void Img_Free(ObjId number) {
     if (g_state == nullptr || number == OBJ_ANY) {
         return;
@@ -347,7 +341,6 @@ void Img_FreeAll() {
     }
 }
 
-// Record of an image, or null.
 const ImageRecord* Img_Record(ObjId number) {
     if (g_state == nullptr || number == OBJ_ANY) {
         return nullptr;
@@ -391,7 +384,6 @@ HANDLE Img_ForDpi(HANDLE image, int32_t dpi) {
     return image;
 }
 
-// Size and depth of a native bitmap or icon.
 int32_t Img_Measure(HANDLE image, int32_t* width, int32_t* height, int32_t* depth) {
     *width = 0;
     *height = 0;

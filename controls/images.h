@@ -28,7 +28,7 @@ struct ImageRecord {
 // handle, or null when it does not know the format.
 typedef HANDLE (*ImgDecoderProc)(FILE* file, int32_t flags);
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // Creates the image table. Once at start-up, before the first Img_Load.
 void Img_Init();

@@ -234,7 +234,6 @@ constexpr ControlKind kCheckKind = {CTL_KIND_CHECK, nullptr, nullptr, ButtonGetS
 
 // ---- Public functions ----
 
-// A group box with caption, or an edge/border frame that never paints its inside.
 ObjId Ctl_Frame(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height, const char* text,
                 int32_t frameType) {
     if (frameType == FRAME_GROUP) {
@@ -253,7 +252,6 @@ ObjId Ctl_Frame(ObjId number, int32_t x, int32_t y, int32_t width, int32_t heigh
                       SetupFrame);
 }
 
-// A static text.
 ObjId Ctl_Text(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height, const char* text,
                int32_t flags) {
     const DWORD exStyle = (flags & CTL_FLAG_EDGE) ? WS_EX_CLIENTEDGE : 0;
@@ -261,7 +259,6 @@ ObjId Ctl_Text(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height
                       y, width, height, SetupText);
 }
 
-// An image control; it then takes the size of its image.
 ObjId Ctl_Image(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height, HANDLE image,
                 int32_t exStyle) {
     HWND hwnd =
@@ -279,7 +276,6 @@ ObjId Ctl_Image(ObjId number, int32_t x, int32_t y, int32_t width, int32_t heigh
     return result;
 }
 
-// A combo box, a drop-down list unless the flags ask for an editable one.
 ObjId Ctl_Combo(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height, int32_t flags) {
     DWORD style = static_cast<DWORD>(flags);
     const bool editable = (style & CBS_DROPDOWN) != 0;
@@ -290,7 +286,6 @@ ObjId Ctl_Combo(ObjId number, int32_t x, int32_t y, int32_t width, int32_t heigh
                       width, height, editable ? SetupEditableCombo : nullptr);
 }
 
-// A one-line edit field.
 ObjId Ctl_Edit(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height, const char* text,
                int32_t flags) {
     const DWORD exStyle = (flags & CTL_FLAG_EDGE) ? 0 : WS_EX_CLIENTEDGE;
@@ -298,14 +293,12 @@ ObjId Ctl_Edit(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height
                       width, height, SetupEdit);
 }
 
-// A push button.
 ObjId Ctl_Button(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height, const char* text,
                  int32_t flags) {
     return Ctl_Create(number, &kButtonKind, 0, "Button", text, STYLE_BUTTON | static_cast<DWORD>(flags), x, y,
                       width, height, SetupButton);
 }
 
-// A self-toggling check box.
 ObjId Ctl_Check(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height, const char* text,
                 int32_t flags) {
     return Ctl_Create(number, &kCheckKind, 0, "Button", text, STYLE_CHECK | static_cast<DWORD>(flags), x, y,

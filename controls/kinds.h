@@ -22,7 +22,7 @@ constexpr int32_t CTL_FLAG_EDGE = 0x20000;    // text: sunken edge; edit: no edg
 constexpr int32_t CTL_FLAG_EDITABLE = 0x0002; // combo box: editable (CBS_DROPDOWN)
 constexpr int32_t CTL_FLAG_NUMBER = 0x2000;   // edit: digits only (ES_NUMBER)
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // A frame: a captioned group box, or a drawn-through sunken, edged or bordered rectangle.
 ObjId Ctl_Frame(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height, const char* text,

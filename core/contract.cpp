@@ -24,7 +24,6 @@ void Contract_Report(ContractRule rule) {
 #endif
 }
 
-// Breaches of rule so far.
 int32_t Contract_Count(ContractRule rule) {
     if (rule < 0 || rule >= CONTRACT_RULE_COUNT) {
         return 0;

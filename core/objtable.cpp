@@ -13,7 +13,7 @@ namespace {
 HANDLE g_mainHeap = nullptr;
 HANDLE g_listHeap = nullptr;
 
-// ---- Internal helpers ----------------------------------------------------------------
+// ---- Internal functions ----
 
 // Creates a heap once, also when two threads get here at the same time.
 HANDLE CreateHeapOnce(HANDLE* slot, SIZE_T initialSize) {
@@ -113,21 +113,19 @@ bool GrowFor(ObjectTable* table, ObjId number) {
 
 } // namespace
 
-// ---- Heaps ---------------------------------------------------------------------------
+// ---- Heaps ----
 
 // Creates the main heap (growable, 4 KiB to start).
 HANDLE Heap_CreateMain(void) {
     return CreateHeapOnce(&g_mainHeap, 4096);
 }
 
-// Destroys the main heap and everything in it.
 void Heap_DestroyMain(void) {
     HANDLE heap = static_cast<HANDLE>(InterlockedExchangePointer(&g_mainHeap, nullptr));
     if (heap != nullptr)
         HeapDestroy(heap);
 }
 
-// Returns the main heap, creating it on first use.
 HANDLE Heap_Main(void) {
     return CreateHeapOnce(&g_mainHeap, 4096);
 }
@@ -137,12 +135,10 @@ void List_Init(void) {
     CreateHeapOnce(&g_listHeap, 1024);
 }
 
-// Returns the list heap, creating it on first use.
 HANDLE Heap_List(void) {
     return CreateHeapOnce(&g_listHeap, 1024);
 }
 
-// Zero-filled block from the main heap.
 void* Mem_Alloc(size_t bytes) {
     HANDLE heap = Heap_Main();
     if (heap == nullptr)
@@ -150,7 +146,6 @@ void* Mem_Alloc(size_t bytes) {
     return HeapAlloc(heap, HEAP_ZERO_MEMORY, bytes);
 }
 
-// Resizes a main-heap block, zeroing the added bytes.
 void* Mem_ReAlloc(void* block, size_t bytes) {
     if (block == nullptr)
         return Mem_Alloc(bytes);
@@ -160,7 +155,6 @@ void* Mem_ReAlloc(void* block, size_t bytes) {
     return HeapReAlloc(heap, HEAP_ZERO_MEMORY, block, bytes);
 }
 
-// Frees a main-heap block.
 void Mem_Free(void* block) {
     if (block == nullptr)
         return;
@@ -169,15 +163,13 @@ void Mem_Free(void* block) {
         HeapFree(heap, 0, block);
 }
 
-// Fills bytes with zero.
 void Mem_Zero(void* pointer, size_t bytes) {
     if (pointer != nullptr && bytes != 0)
         std::memset(pointer, 0, bytes);
 }
 
-// ---- Object tables -------------------------------------------------------------------
+// ---- Object tables ----
 
-// New table with growthStep zeroed slots.
 ObjectTable* ObjTable_Create(int32_t recordSize, int32_t growthStep, ObjReleaseProc release) {
     if (recordSize < static_cast<int32_t>(sizeof(uintptr_t)) || growthStep <= 0 ||
         growthStep > OBJ_NUMBER_LIMIT)
@@ -198,7 +190,6 @@ ObjectTable* ObjTable_Create(int32_t recordSize, int32_t growthStep, ObjReleaseP
     return table;
 }
 
-// Record to fill for number; destroys an old object under that number first.
 void* ObjTable_Acquire(ObjectTable* table, ObjId number) {
     if (table == nullptr)
         return nullptr;
@@ -220,7 +211,6 @@ void* ObjTable_Acquire(ObjectTable* table, ObjId number) {
     return SlotOf(table, number);
 }
 
-// Record of a used slot or a live identifier, else null.
 void* ObjTable_Find(ObjectTable* table, ObjId number) {
     if (table == nullptr)
         return nullptr;
@@ -231,7 +221,6 @@ void* ObjTable_Find(ObjectTable* table, ObjId number) {
     return record;
 }
 
-// Validated lookup: used slot, or any record of the table's list.
 void* ObjTable_Contains(ObjectTable* table, ObjId number) {
     if (table == nullptr)
         return nullptr;
@@ -243,7 +232,6 @@ void* ObjTable_Contains(ObjectTable* table, ObjId number) {
     return FindListRecordLocked(table, number);
 }
 
-// Clears the slot or frees the list record of number.
 void ObjTable_Discard(ObjectTable* table, ObjId number) {
     if (table == nullptr)
         return;
@@ -264,7 +252,6 @@ void ObjTable_Discard(ObjectTable* table, ObjId number) {
     ReleaseSRWLockExclusive(&table->lock);
 }
 
-// Starts an iteration at slot 0 and the oldest list record.
 void ObjTable_Rewind(ObjectTable* table) {
     if (table == nullptr)
         return;
@@ -275,7 +262,6 @@ void ObjTable_Rewind(ObjectTable* table) {
     table->iterCursor = oldest;
 }
 
-// Next used slot (ascending), then the next list record (oldest first), else null.
 void* ObjTable_Next(ObjectTable* table, ObjId* number) {
     if (table == nullptr)
         return nullptr;
@@ -298,9 +284,8 @@ void* ObjTable_Next(ObjectTable* table, ObjId* number) {
     return payload;
 }
 
-// ---- Lists ---------------------------------------------------------------------------
+// ---- Lists ----
 
-// Links a new zero-filled record at the head and returns its payload.
 void* List_Add(ListRecord** head, size_t bytes) {
     if (head == nullptr)
         return nullptr;
@@ -318,7 +303,6 @@ void* List_Add(ListRecord** head, size_t bytes) {
     return PayloadOf(record);
 }
 
-// Unlinks the record that carries payload and frees it.
 void List_Remove(ListRecord** head, void* payload) {
     if (head == nullptr || payload == nullptr)
         return;
@@ -336,12 +320,10 @@ void List_Remove(ListRecord** head, void* payload) {
     HeapFree(Heap_List(), 0, record);
 }
 
-// Payload of the newest record.
 void* List_First(ListRecord* head) {
     return head != nullptr ? PayloadOf(head) : nullptr;
 }
 
-// Payload of the next older record.
 void* List_Older(void* payload) {
     if (payload == nullptr)
         return nullptr;
@@ -349,7 +331,6 @@ void* List_Older(void* payload) {
     return next != nullptr ? PayloadOf(next) : nullptr;
 }
 
-// Payload of the next newer record.
 void* List_Newer(void* payload) {
     if (payload == nullptr)
         return nullptr;
@@ -357,9 +338,8 @@ void* List_Newer(void* payload) {
     return previous != nullptr ? PayloadOf(previous) : nullptr;
 }
 
-// ---- Module state blocks -------------------------------------------------------------
+// ---- Module state blocks ----
 
-// Zero-filled state block, run through the initialiser.
 void* ModuleState_Create(size_t bytes, ModuleStateInit initialiser) {
     void* block = Mem_Alloc(bytes);
     if (block != nullptr && initialiser != nullptr)
@@ -367,7 +347,6 @@ void* ModuleState_Create(size_t bytes, ModuleStateInit initialiser) {
     return block;
 }
 
-// Returns the block.
 void* ModuleState_Get(void* block) {
     return block;
 }

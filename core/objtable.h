@@ -57,7 +57,7 @@ struct ObjectTable {
     SRWLOCK lock;           // orders a growth against a first use elsewhere; guards the list
 };
 
-// ---- Heaps ---------------------------------------------------------------------------
+// ---- Heaps ----
 
 // Creates the main heap (idempotent). The application's start-up calls it first of all.
 HANDLE Heap_CreateMain(void);
@@ -79,7 +79,7 @@ void Mem_Free(void* block);
 // Fills bytes with zero.
 void Mem_Zero(void* pointer, size_t bytes);
 
-// ---- Object tables -------------------------------------------------------------------
+// ---- Object tables ----
 
 // New table with growthStep zeroed slots, or null (bad sizes, no memory).
 // recordSize must be at least pointer sized.
@@ -102,7 +102,7 @@ void ObjTable_Rewind(ObjectTable* table);
 // The returned object may be discarded before the next call.
 void* ObjTable_Next(ObjectTable* table, ObjId* number);
 
-// ---- Lists ---------------------------------------------------------------------------
+// ---- Lists ----
 
 // Zero-filled record with a payload of bytes, linked as the new head; returns the payload
 // or null.
@@ -116,7 +116,7 @@ void* List_Older(void* payload);
 // Payload of the record added after this one (newer), or null.
 void* List_Newer(void* payload);
 
-// ---- Module state blocks -------------------------------------------------------------
+// ---- Module state blocks ----
 
 // Zero-filled block from the main heap, passed to initialiser (if any); null on failure.
 void* ModuleState_Create(size_t bytes, ModuleStateInit initialiser);

@@ -8,12 +8,10 @@
 
 #include "core/strings.h"
 
-// ---- Public functions ----------------------------------------------------------------
+// ---- Public functions ----
 
-// Nothing to set up: the module keeps no state.
 void Param_Init(void) {}
 
-// Finds token index (the program name is token -1).
 bool Param_Scan(const char* commandLine, int32_t index, const char** start, int32_t* length) {
     const char* found = nullptr;
     int32_t foundLength = 0;
@@ -61,7 +59,6 @@ bool Param_Scan(const char* commandLine, int32_t index, const char** start, int3
     return ok;
 }
 
-// Writes parameter index of commandLine at target.
 void Param_GetFrom(const char* commandLine, int32_t index, int32_t target) {
     const char* start = nullptr;
     int32_t length = 0;

@@ -35,7 +35,7 @@ void NTAPI FreeScratchState(void* value);
 // Each thread's ScratchState, freed with its block when the thread ends.
 ThreadSlot<FreeScratchState> g_scratchSlot;
 
-// ---- Internal helpers ----------------------------------------------------------------
+// ---- Internal functions ----
 
 // Creates the string heap once, also when two threads get here at the same time.
 HANDLE StringHeap() {
@@ -160,19 +160,16 @@ int32_t ScanDecimal(const char* text, bool* tooLarge, bool* negative) {
 
 } // namespace
 
-// ---- Scratch area --------------------------------------------------------------------
+// ---- Scratch area ----
 
-// Creates the string heap.
 void Str_Init(void) {
     StringHeap();
 }
 
-// Returns the string heap.
 HANDLE Str_Heap(void) {
     return StringHeap();
 }
 
-// Reserves n bytes at target and moves the write position behind them.
 char* Scratch_Reserve(int32_t n, int32_t target) {
     ScratchState* s = Scratch();
     if (s == nullptr)
@@ -189,7 +186,6 @@ char* Scratch_Reserve(int32_t n, int32_t target) {
     return s->base + target;
 }
 
-// Gives back k bytes of the last reservation.
 void Scratch_Shrink(int32_t k) {
     ScratchState* s = Scratch();
     if (s == nullptr)
@@ -202,7 +198,6 @@ void Scratch_Shrink(int32_t k) {
     s->position = static_cast<int32_t>(position);
 }
 
-// Sets the write position and terminates the text there.
 void Scratch_SetPos(int32_t offset) {
     ScratchState* s = Scratch();
     if (s == nullptr)
@@ -215,21 +210,17 @@ void Scratch_SetPos(int32_t offset) {
     s->base[offset] = '\0';
 }
 
-// Gives the frame's start back as the write position; below it, text of an enclosing
-// expression was dropped by code inside the frame.
 void Scratch_EndFrame(int32_t start) {
     if (Scratch_Pos() < start)
         Contract_Report(CONTRACT_SCRATCH_FRAME);
     Scratch_SetPos(start);
 }
 
-// Current write position.
 int32_t Scratch_Pos(void) {
     ScratchState* s = Scratch();
     return s != nullptr ? s->position : 0;
 }
 
-// Address of an offset in the area.
 char* Scratch_Ptr(int32_t offset) {
     ScratchState* s = Scratch();
     if (s == nullptr)
@@ -237,13 +228,11 @@ char* Scratch_Ptr(int32_t offset) {
     return s->base + offset;
 }
 
-// Usable size of the area.
 int32_t Scratch_Capacity(void) {
     ScratchState* s = Scratch();
     return s != nullptr ? s->capacity : 0;
 }
 
-// Frees the calling thread's area; a later use starts a new one.
 void Scratch_ReleaseThread(void) {
     ScratchState* s = static_cast<ScratchState*>(g_scratchSlot.Get());
     if (s == nullptr)
@@ -252,9 +241,8 @@ void Scratch_ReleaseThread(void) {
     FreeScratchState(s);
 }
 
-// ---- Texts ---------------------------------------------------------------------------
+// ---- Texts ----
 
-// Appends text at the write position.
 void Str_Concat(const char* text) {
     ScratchState* s = Scratch();
     if (s == nullptr)
@@ -277,7 +265,6 @@ void Str_Concat(const char* text) {
     destination[n] = '\0';
 }
 
-// Copies the text built from start into a string variable and drops it from the area.
 void Str_Assign(char** variable, int32_t start) {
     ScratchState* s = Scratch();
     if (s == nullptr || variable == nullptr)
@@ -302,7 +289,6 @@ void Str_Assign(char** variable, int32_t start) {
     s->base[start] = '\0';
 }
 
-// Exact byte-wise comparison; 1 if equal.
 int32_t Str_Compare(const char* a, const char* b) {
     if (a == nullptr)
         a = "";
@@ -316,7 +302,6 @@ int32_t Str_Compare(const char* a, const char* b) {
     }
 }
 
-// Writes the decimal text of value at target.
 void Str_FromInt(int32_t value, int32_t target) {
     char* out = Scratch_Reserve(32, target);
     if (out == nullptr)
@@ -340,14 +325,12 @@ void Str_FromInt(int32_t value, int32_t target) {
     Scratch_Shrink(32 - length);
 }
 
-// Decimal text to a 32-bit value, wrapping around like 32-bit two's-complement arithmetic.
 int32_t Str_ToInt(const char* text) {
     bool tooLarge;
     bool negative;
     return ScanDecimal(text, &tooLarge, &negative);
 }
 
-// Whether a digit follows the blanks and the sign, that is whether Str_ToInt reads a number there at all.
 bool Str_HasNumber(const char* text) {
     bool negative;
     if (text == nullptr)
@@ -356,7 +339,6 @@ bool Str_HasNumber(const char* text) {
     return *text >= '0' && *text <= '9';
 }
 
-// Like Str_ToInt, but a number beyond the 32-bit range gives the nearest end of the range.
 int32_t Str_ToIntClamped(const char* text) {
     bool tooLarge;
     bool negative;

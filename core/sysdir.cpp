@@ -5,7 +5,7 @@
 
 #include "core/strings.h"
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // SetDefaultDllDirectories is looked up at run time: an un-updated Windows 7 lacks it, and a static
 // import would keep the program from starting there.

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // Restricts the DLL search of the process to the system directory. Called first at start-up, once the
 // static imports are loaded; where the system lacks that (Windows 7 without KB2533623), takes at least

@@ -49,7 +49,7 @@ HANDLE OwnCancelEvent() {
     return static_cast<HANDLE>(g_cancelSlot.Get());
 }
 
-// ---- Internal helpers ----------------------------------------------------------------
+// ---- Internal functions ----
 
 // Sets up the thread lock once, also when two threads get here at the same time.
 void LockSetUp() {
@@ -172,14 +172,12 @@ DWORD WINAPI ThreadTrampoline(LPVOID parameter) {
 
 } // namespace
 
-// ---- Public functions ----------------------------------------------------------------
+// ---- Public functions ----
 
-// Sets up the thread lock.
 void Thread_Init(void) {
     LockSetUp();
 }
 
-// Starts procedure(argument) on a new numbered thread.
 int32_t Thread_Start(ThreadProcedure procedure, intptr_t argument) {
     Thread_CheckCancel();
     if (procedure == nullptr)
@@ -246,7 +244,6 @@ int32_t Thread_Start(ThreadProcedure procedure, intptr_t argument) {
     return number;
 }
 
-// Cancels thread number and waits until it has gone.
 void Thread_Terminate(int32_t number) {
     if (number <= 0)
         return;
@@ -280,7 +277,6 @@ void Thread_Terminate(int32_t number) {
     CloseHandle(event);
 }
 
-// Forgets every thread record; the threads themselves go on.
 void Thread_ReleaseAll(void) {
     ThreadLock lock;
     while (g_threads != nullptr)
@@ -325,7 +321,6 @@ bool Thread_StopAll(DWORD timeoutMs) {
     }
 }
 
-// Number of records in the thread list.
 int32_t Thread_RecordCount(void) {
     ThreadLock lock;
     int32_t count = 0;
@@ -334,7 +329,6 @@ int32_t Thread_RecordCount(void) {
     return count;
 }
 
-// Sleeps; a cancelled thread leaves instead.
 void Sleep_Ms(DWORD milliseconds) {
     HANDLE event = OwnCancelEvent();
     if (g_wait != nullptr) {
@@ -377,26 +371,22 @@ uint64_t Clock_Ms(void) {
     return PerTenThousand(units);
 }
 
-// Leaves the calling thread if it has been cancelled.
 void Thread_CheckCancel(void) {
     if (Thread_IsCancelled())
         LeaveThread();
 }
 
-// True if the calling thread has been cancelled.
 bool Thread_IsCancelled(void) {
     HANDLE event = OwnCancelEvent();
     return event != nullptr && WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
 }
 
-// The calling thread's cancel event, or null.
 HANDLE Thread_CancelEvent(void) {
     return OwnCancelEvent();
 }
 
 // ---- Test support ----
 
-// Swaps the wait under every sleep.
 SleepWaitProc Sleep_SetWaitProc(SleepWaitProc proc) {
     SleepWaitProc previous = g_wait;
     g_wait = proc;

@@ -114,7 +114,6 @@ bool IsSeparator(wchar_t c) {
 
 // ---- Public functions ----
 
-// Rebuilds the display table through the platform's enumeration.
 int32_t Desk_Examine() {
     if (g_desk.user32 == nullptr) {
         g_desk.user32 = SysDir_LoadLibrary("User32.DLL");
@@ -146,7 +145,6 @@ void Desk_Release() {
     g_desk.enumDevices = nullptr;
 }
 
-// Size of the file at path, FILE_SIZE_MISSING or FILE_SIZE_DIRECTORY.
 int64_t File_QuerySize(const char* path) {
     if (path == nullptr || path[0] == '\0')
         return FILE_SIZE_MISSING;
@@ -194,7 +192,6 @@ int64_t File_QuerySize(const char* path) {
 
 // ---- Test support ----
 
-// Rebuilds the display table with the given enumeration functions.
 int32_t Desk_ExamineWith(DeskEnumDevicesProc enumDevices, DeskEnumSettingsProc enumSettings) {
     Mem_Free(g_desk.table);
     g_desk.table = nullptr;
@@ -217,7 +214,6 @@ int32_t Desk_ExamineWith(DeskEnumDevicesProc enumDevices, DeskEnumSettingsProc e
     return g_desk.count;
 }
 
-// Record of display index, or null outside the table.
 const DisplayRecord* Desk_Display(int32_t index) {
     if (index < 0 || index >= g_desk.count || g_desk.table == nullptr)
         return nullptr;

@@ -23,7 +23,7 @@ constexpr int64_t FILE_SIZE_DIRECTORY = -2; // a directory or a drive
 typedef BOOL(WINAPI* DeskEnumDevicesProc)(LPCSTR device, DWORD index, PDISPLAY_DEVICEA info, DWORD flags);
 typedef BOOL(WINAPI* DeskEnumSettingsProc)(LPCSTR device, DWORD mode, DEVMODEA* settings);
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // (Re)builds the display table; returns the number of displays found (0 if none could be
 // measured).

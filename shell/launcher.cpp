@@ -169,12 +169,10 @@ intptr_t LaunchThroughShell(const wchar_t* program, const wchar_t* parameters, c
 
 // ---- Public functions ----
 
-// Initialises the launcher lock exactly once, whichever thread comes first.
 void Proc_InitLock() {
     InitOnceExecuteOnce(&g_processLockOnce, InitProcessLock, nullptr, nullptr);
 }
 
-// Starts a program; see the header for flags and result.
 intptr_t Proc_LaunchEx(const char* program, const char* parameters, const char* directory, uint32_t flags,
                        ProcessRecord* source) {
     // The texts go to the platform in UTF-16; a system tool's path is made in UTF-16 from the start.
@@ -284,7 +282,6 @@ intptr_t Proc_LaunchEx(const char* program, const char* parameters, const char* 
     return result;
 }
 
-// Starts a program without a source record.
 intptr_t Proc_Launch(const char* program, const char* parameters, const char* directory, uint32_t flags) {
     return Proc_LaunchEx(program, parameters, directory, flags, nullptr);
 }

@@ -27,7 +27,7 @@ struct ProcessRecord {
     HANDLE errors;  // read end of the standard-error pipe, or 0
 };
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // Prepares the launcher lock. Start-up calls it; it is safe to call again, from any thread.
 void Proc_InitLock();

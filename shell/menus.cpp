@@ -104,7 +104,6 @@ ObjId CreateMenuObject(ObjId number, HWND owner, bool popup) {
 
 // ---- Public functions ----
 
-// Creates the menus table and the building state once.
 void Menu_Init() {
     if (g_build == nullptr)
         g_build = static_cast<MenuBuildState*>(ModuleState_Create(sizeof(MenuBuildState), nullptr));
@@ -113,17 +112,14 @@ void Menu_Init() {
     Win_AddDpiHandler(FitMenuBar);
 }
 
-// New menu bar for owner; becomes the menu being built.
 ObjId Menu_Create(ObjId number, HWND owner) {
     return CreateMenuObject(number, owner, false);
 }
 
-// New pop-up menu; becomes the menu being built.
 ObjId Menu_CreatePopup(ObjId number) {
     return CreateMenuObject(number, nullptr, true);
 }
 
-// Opens a drop-down on the top level of the menu being built.
 void Menu_Title(const char* text) {
     MenuRecord* record = CurrentMenu();
     if (record == nullptr)
@@ -149,7 +145,6 @@ void Menu_Title(const char* text) {
     AttachBar(record);
 }
 
-// Appends an item to the current drop-down (or to the top level of a pop-up menu).
 void Menu_Item(int32_t item, const char* text) {
     MenuRecord* record = CurrentMenu();
     if (record == nullptr || g_build->target == nullptr)
@@ -174,7 +169,6 @@ void Menu_DisableItem(ObjId number, int32_t item, int32_t state) {
         DrawMenuBar(record->owner);
 }
 
-// Native handle of the menu, or null.
 HMENU Menu_Handle(ObjId number) {
     auto* record = static_cast<MenuRecord*>(ObjTable_Find(g_menus, number));
     return record != nullptr ? record->handle : nullptr;
@@ -188,12 +182,10 @@ void Menu_ShowPopup(ObjId number, HWND window) {
     ShowPopupAtPixel(number, window, cursor.x - 1, cursor.y - 1);
 }
 
-// Shows the menu at a screen point given in 96-DPI units and returns when it closes.
 void Menu_ShowPopupAt(ObjId number, HWND window, int32_t x, int32_t y) {
     ShowPopupAtPixel(number, window, Dpi_Scale(x), Dpi_Scale(y));
 }
 
-// Every item's checked and unchecked bitmap again at the DPI; drop-downs in turn.
 void Menu_FitBitmaps(HMENU menu, int32_t dpi) {
     const int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {

@@ -18,7 +18,7 @@ struct MenuRecord {
 // Depth of the stack of menus enclosing the target of the next title or item.
 constexpr int32_t MENU_STACK_DEPTH = 64;
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // Creates the menus table and the building state. Safe to call again (keeps what exists).
 void Menu_Init();

@@ -77,13 +77,11 @@ BOOL CALLBACK DisableThreadWindow(HWND window, LPARAM parameter) {
 
 // ---- Public functions ----
 
-// Prepares the common control classes and COM for the calling (main) thread.
 void Msg_Init() {
     InitCommonControls();
     CoInitialize(nullptr);
 }
 
-// MessageBoxW, modal for every window of the calling thread.
 int32_t Msg_Box(const char* title, const char* text, uint32_t flags) {
     DisableContext context;
     context.threadId = GetCurrentThreadId();
@@ -114,7 +112,6 @@ int32_t Msg_Box(const char* title, const char* text, uint32_t flags) {
 
 // ---- Diagnostics ----
 
-// Counts the records of one thread, or of all threads for 0.
 int32_t Msg_DisabledCount(DWORD threadId) {
     int32_t count = 0;
     AcquireSRWLockShared(&g_disabledLock);

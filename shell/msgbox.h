@@ -13,7 +13,7 @@ struct DisabledWindow {
     const void* box; // the Msg_Box call that disabled it (a nested box enables only its own)
 };
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // InitCommonControls, then CoInitialize(NULL) on the calling thread.
 void Msg_Init();

@@ -3,14 +3,13 @@
 // leaves the machine unable to sleep; power requests with a reason text would outlive a killed thread.
 #include "shell/power.h"
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // System required, not display required: the screen may still turn off while the task is pending.
 bool Power_StayAwake() {
     return SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED) != 0;
 }
 
-// Back to the normal idle rules.
 void Power_LetGo() {
     SetThreadExecutionState(ES_CONTINUOUS);
 }

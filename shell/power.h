@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // Asks the system not to fall asleep while the calling thread holds the request (Windows ends it with
 // the thread). Returns false when the system refused the request.

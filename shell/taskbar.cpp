@@ -79,7 +79,6 @@ void Taskbar_Release() {
 
 // ---- Test support ----
 
-// Swaps the object for a stand-in.
 TaskbarProc Taskbar_SetProc(TaskbarProc proc) {
     TaskbarProc previous = g_proc;
     g_proc = proc;

@@ -12,7 +12,7 @@
 // state is TBPF_NORMAL, else SetProgressState(window, state).
 typedef HRESULT (*TaskbarProc)(HWND window, TBPFLAG state, ULONGLONG completed, ULONGLONG total);
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // Answers the shell's registered "TaskbarButtonCreated": the window's button exists (again). Makes the
 // taskbar object on the calling thread at the first answer and shows the window's progress again, which a

@@ -41,13 +41,11 @@ bool AddedDespiteTimeOut(NOTIFYICONDATAW* request) {
 
 // ---- Public functions ----
 
-// Creates the tray table once.
 void Tray_Init() {
     if (g_tray == nullptr)
         g_tray = ObjTable_Create(sizeof(TrayRecord), kTrayGrowthStep, Tray_Remove);
 }
 
-// Adds an icon under number, replacing an icon that holds the number.
 ObjId Tray_Add(ObjId number, HWND window, HICON icon) {
     if (window == nullptr || icon == nullptr)
         return 0;
@@ -75,7 +73,6 @@ ObjId Tray_Add(ObjId number, HWND window, HICON icon) {
     return reinterpret_cast<ObjId>(record);
 }
 
-// Sets the icon's tip, cut after TRAY_TIP_MAX bytes.
 int32_t Tray_SetTip(ObjId number, const char* text) {
     if (text == nullptr)
         return 0;
@@ -88,7 +85,6 @@ int32_t Tray_SetTip(ObjId number, const char* text) {
     return Notify(NIM_MODIFY, &request) ? 1 : 0;
 }
 
-// Removes the icon from the notification area and frees its number.
 void Tray_Remove(ObjId number) {
     auto* record = static_cast<TrayRecord*>(ObjTable_Find(g_tray, number));
     if (record == nullptr)
@@ -111,7 +107,6 @@ void Tray_ReleaseAll() {
 
 // ---- Test support ----
 
-// Swaps the function that carries requests to the shell.
 TrayNotifyProc Tray_SetNotifyProc(TrayNotifyProc proc) {
     TrayNotifyProc previous = g_notify != nullptr ? g_notify : Shell_NotifyIconW;
     g_notify = proc;

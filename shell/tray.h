@@ -21,7 +21,7 @@ struct TrayRecord {
 // Signature of Shell_NotifyIconW, so that tests can watch the requests.
 typedef BOOL(WINAPI* TrayNotifyProc)(DWORD message, PNOTIFYICONDATAW data);
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // Creates the tray table. Safe to call again (keeps what exists).
 void Tray_Init();

@@ -24,7 +24,7 @@ void (*NewerUser32(const char* name))(void) {
 
 } // namespace
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // The screen's DPI, read once; 96 when it cannot be read.
 int32_t Dpi_Get() {
@@ -43,17 +43,14 @@ int32_t Dpi_Get() {
     return dpi;
 }
 
-// Units to pixels at the display's DPI.
 int32_t Dpi_Scale(int32_t units) {
     return Dpi_ScaleAt(units, Dpi_Get());
 }
 
-// Pixels to units at the display's DPI.
 int32_t Dpi_Unscale(int32_t pixels) {
     return Dpi_UnscaleAt(pixels, Dpi_Get());
 }
 
-// The window's DPI from GetDpiForWindow (Windows 10 1607), else the display's.
 int32_t Dpi_OfWindow(HWND hwnd) {
     auto query = reinterpret_cast<DpiForWindowProc>(NewerUser32("GetDpiForWindow"));
     const int32_t dpi = query != nullptr ? static_cast<int32_t>(query(hwnd)) : 0;

@@ -12,7 +12,7 @@
 // The DPI at which one unit is one pixel (USER_DEFAULT_SCREEN_DPI, checked in dpi.cpp).
 constexpr int32_t DPI_BASE = 96;
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // The display's DPI (LOGPIXELSY of the screen), read on the first call.
 int32_t Dpi_Get();

@@ -93,7 +93,7 @@ bool KeyForDroppedList(const MSG& msg) {
 
 } // namespace
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // Returns a queued window event, or fetches and dispatches one message and returns its event.
 int32_t Win_WaitEvent(int32_t timeout) {
@@ -154,7 +154,6 @@ int32_t Win_WaitEvent(int32_t timeout) {
     return static_cast<int32_t>(msg.message);
 }
 
-// Object number of the latest control, menu or tray event.
 ObjId Event_Control() {
     return Event_State()->object;
 }
@@ -164,12 +163,10 @@ ObjId Event_Menu() {
     return Event_State()->object;
 }
 
-// Type of the event just returned.
 int32_t Event_Type() {
     return Event_State()->type;
 }
 
-// Appends a window event unless it repeats the newest one exactly.
 void Win_QueueEvent(int32_t code, ObjId window) {
     EventState* state = Event_State();
     if (state->tail != nullptr && state->tail->code == code && state->tail->window == window) {
@@ -210,7 +207,6 @@ HACCEL Win_AccelFor(HWND window) {
 
 // ---- Shared with the window procedure ----
 
-// The calling thread's event state, created zero-filled on first use.
 EventState* Event_State() {
     EventState* state = static_cast<EventState*>(g_stateSlot.Get());
     if (state != nullptr) {

@@ -45,7 +45,7 @@ struct EventState {
     QueuedEvent* tail; // newest queued window event
 };
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // Returns the next event of the calling thread; timeout in ms, -1 = for ever, 0 = poll.
 int32_t Win_WaitEvent(int32_t timeout = EVENT_WAIT_FOREVER);

@@ -71,7 +71,7 @@ BOOL CALLBACK VisitBackward(HWND w, LPARAM param) {
 
 } // namespace
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // Moves the focus one tab stop forward or backward inside the active window (or the
 // outermost "MDI_ChildClass" window around the focus).

@@ -23,9 +23,8 @@ BYTE VirtFlags(int32_t keyCode) {
 
 } // namespace
 
-// ---- Public operations ----
+// ---- Public functions ----
 
-// Binds the key to the item number (replacing a binding of the same key and modifiers).
 HACCEL Shortcut_Add(ObjId window, int32_t keyCode, int32_t item) {
     WindowRecord* record = Win_Record(window);
     if (record == nullptr) {

@@ -193,9 +193,8 @@ void Begin(SizeState* s, HWND hwnd, WPARAM wParam) {
 
 } // namespace
 
-// ---- Public operations ----
+// ---- Public functions ----
 
-// First handler of every toolkit window message; consumes what belongs to a sizing.
 LRESULT SizeTracker(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     SizeState* s = &g_size;
     if (s->active && !IsWindow(s->hwnd)) {
@@ -253,7 +252,6 @@ LRESULT SizeTracker(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// The sizing state block.
 SizeState* Size_State() {
     return &g_size;
 }

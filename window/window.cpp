@@ -97,9 +97,8 @@ SIZE OuterSizeAt(int32_t width, int32_t height, DWORD style, DWORD exStyle, int3
 
 } // namespace
 
-// ---- Public operations ----
+// ---- Public functions ----
 
-// Creates the window table and loads the icon and cursor shared by all window classes.
 void Win_Init() {
     if (g_windows != nullptr) {
         return;
@@ -259,13 +258,11 @@ void Win_End() {
     }
 }
 
-// Native handle of an open window, or null.
 HWND Win_Handle(ObjId number) {
     WindowRecord* record = Win_Record(number);
     return record != nullptr ? record->hwnd : nullptr;
 }
 
-// Restores, maximises or minimises the window.
 int32_t Win_SetState(ObjId number, int32_t state) {
     WindowRecord* record = Win_Record(number);
     if (record == nullptr) {
@@ -287,7 +284,6 @@ int32_t Win_SetState(ObjId number, int32_t state) {
     return 1;
 }
 
-// Current state of the window: maximised, minimised or normal.
 int32_t Win_GetState(ObjId number) {
     WindowRecord* record = Win_Record(number);
     if (record == nullptr) {
@@ -322,7 +318,6 @@ int32_t Win_Hide(ObjId number, int32_t hide) {
     return 1;
 }
 
-// Moves and sizes the window; sizes are client sizes, IGNORE_VALUE keeps a value.
 int32_t Win_Resize(ObjId number, int32_t x, int32_t y, int32_t width, int32_t height) {
     WindowRecord* record = Win_Record(number);
     if (record == nullptr) {
@@ -357,7 +352,6 @@ int32_t Win_Resize(ObjId number, int32_t x, int32_t y, int32_t width, int32_t he
     return 1;
 }
 
-// Pins the window on top of all others or releases it; also activates it, unless it is never activated.
 int32_t Win_SetTopmost(ObjId number, int32_t on) {
     WindowRecord* record = Win_Record(number);
     if (record == nullptr) {
@@ -396,7 +390,6 @@ int32_t Win_SetRedraw(ObjId number, int32_t on) {
     return 1;
 }
 
-// Gives the window a solid background colour, or -1 for the class background.
 int32_t Win_SetColor(ObjId number, int32_t colour) {
     WindowRecord* record = Win_Record(number);
     if (record == nullptr) {
@@ -428,7 +421,6 @@ int32_t Win_SetHandler(ObjId number, WinMessageHandler handler) {
 
 // ---- Shared with the other window modules ----
 
-// Record of an open window, or null.
 WindowRecord* Win_Record(ObjId number) {
     if (g_windows == nullptr) {
         return nullptr;
@@ -436,7 +428,6 @@ WindowRecord* Win_Record(ObjId number) {
     return static_cast<WindowRecord*>(ObjTable_Find(g_windows, number));
 }
 
-// Number from the window's own KX_WindowID property, -1 without one.
 ObjId Win_OwnNumber(HWND hwnd) {
     if (hwnd == nullptr) {
         return -1;
@@ -445,7 +436,6 @@ ObjId Win_OwnNumber(HWND hwnd) {
     return value != 0 ? value - 1 : -1;
 }
 
-// Number of the nearest toolkit window on the parent chain, -1 if none.
 ObjId Win_NumberOf(HWND hwnd) {
     for (HWND w = hwnd; w != nullptr; w = GetParent(w)) {
         const ObjId number = Win_OwnNumber(w);
@@ -456,7 +446,6 @@ ObjId Win_NumberOf(HWND hwnd) {
     return -1;
 }
 
-// The record's DPI for a toolkit window (or a control on one), the display's otherwise.
 int32_t Win_DpiOf(HWND hwnd) {
     const ObjId number = Win_NumberOf(hwnd);
     const WindowRecord* record = number != -1 ? Win_Record(number) : nullptr;

@@ -52,7 +52,7 @@ struct WindowRecord {
     WinMessageHandler handler; // the application's handler of this window, or null
 };
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // Creates the window table, the sizing state and loads the class icon and cursor.
 void Win_Init();

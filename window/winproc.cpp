@@ -100,9 +100,8 @@ void Command(HWND hwnd, WPARAM wParam, LPARAM lParam) {
 
 } // namespace
 
-// ---- Public operations ----
+// ---- Public functions ----
 
-// Window procedure of every toolkit class: Win_Dispatch, or DefWindowProcW when it passes.
 LRESULT CALLBACK Win_WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     const LRESULT result = Win_Dispatch(hwnd, message, wParam, lParam);
     if (result == NOT_HANDLED) {
@@ -111,7 +110,6 @@ LRESULT CALLBACK Win_WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     return result;
 }
 
-// Turns one message of a toolkit window into events; NOT_HANDLED leaves it to the default.
 LRESULT Win_Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     // Only the window's own number: while an owned window is created, its owner's would be found instead.
     const ObjId ownNumber = Win_OwnNumber(hwnd);

@@ -24,7 +24,7 @@ typedef LRESULT (*WinControlHandler)(HWND control, HWND parent, UINT message, WP
 // Lays out what a module keeps of a window again at the window's new DPI (WM_DPICHANGED).
 typedef void (*WinDpiHandler)(HWND window, int32_t dpi);
 
-// ---- Public operations ----
+// ---- Public functions ----
 
 // Window procedure of every toolkit class.
 LRESULT CALLBACK Win_WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
