@@ -83,7 +83,8 @@ void ListenToShell() {
     Win_SetHandler(MAIN_WINDOW, MainWindowMessage);
 }
 
-// The toolkit modules, in dependency order.
+// The toolkit modules, in dependency order. Ctl_Init before Menu_Init also orders their DPI handlers: the
+// controls first, then the menu bar's pictures.
 void InitToolkit() {
     Str_Init();
     List_Init();

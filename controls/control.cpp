@@ -34,7 +34,8 @@ static_assert(kFontBase == (kFontPoints * DPI_BASE * 2 + kPointsPerInch) / (2 * 
               "the 100 % height is 8 points at 96 DPI");
 
 // Fonts made for DPIs other than the display's (windows on monitors of other scales), kept for the
-// life of the process like the display's own; when all slots are taken, the last one serves.
+// life of the process like the display's own; when all slots are taken, the last one serves. Locked: the
+// banner thread makes controls, and so fonts, too.
 struct FontEntry {
     int32_t dpi;
     HFONT font;

@@ -348,7 +348,8 @@ const ImageRecord* Img_Record(ObjId number) {
     return static_cast<const ImageRecord*>(ObjTable_Find(g_state->table, number));
 }
 
-// Finds the record that holds the image, then its variant at the DPI, or loads one.
+// Finds the record that holds the image, then its variant at the DPI, or loads one. Variants live until the
+// image is freed: a picture shown in one window is never destroyed under it by another window's change.
 HANDLE Img_ForDpi(HANDLE image, int32_t dpi) {
     if (g_state == nullptr || image == nullptr) {
         return image;

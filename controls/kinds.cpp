@@ -31,7 +31,8 @@ static_assert(STYLE_GROUP_FRAME == 0x50020007 && STYLE_FRAME == 0x54020001 && ST
 constexpr DWORD COMBO_LIST_DEFAULT = WS_TABSTOP | CBS_DROPDOWNLIST; // 0x10003
 
 // Class procedures behind the kinds' own procedures. Every control of a kind has the same
-// class, so one remembered procedure per kind serves them all.
+// class, so one remembered procedure per kind serves them all. Atomic: the banner thread creates
+// controls too.
 std::atomic<WNDPROC> g_frameClassProc{nullptr};
 std::atomic<WNDPROC> g_editClassProc{nullptr};
 std::atomic<WNDPROC> g_buttonClassProc{nullptr};

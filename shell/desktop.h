@@ -26,7 +26,7 @@ typedef BOOL(WINAPI* DeskEnumSettingsProc)(LPCSTR device, DWORD mode, DEVMODEA* 
 // ---- Public functions ----
 
 // (Re)builds the display table; returns the number of displays found (0 if none could be
-// measured).
+// measured). At start-up only: a Desk_Width on another thread meanwhile is not guarded against.
 int32_t Desk_Examine();
 
 // Width of display index in 96-DPI units (its pixels at 100 %; at another scale the smallest

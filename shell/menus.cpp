@@ -69,7 +69,8 @@ void ShowPopupAtPixel(ObjId number, HWND window, int32_t x, int32_t y) {
     PostMessageW(window, WM_NULL, 0, 0);
 }
 
-// The pictures of a window's menu bar at the window's new DPI.
+// The pictures of a window's menu bar at the window's new DPI. Only a bar follows its window: the tray's
+// pop-up menu opens at the taskbar, whose scale is the display's.
 void FitMenuBar(HWND window, int32_t dpi) {
     Menu_FitBitmaps(GetMenu(window), dpi);
 }

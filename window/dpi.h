@@ -14,7 +14,8 @@ constexpr int32_t DPI_BASE = 96;
 
 // ---- Public functions ----
 
-// The display's DPI (LOGPIXELSY of the screen), read on the first call.
+// The display's DPI (LOGPIXELSY of the screen), read on the first call: it is the system DPI, the primary
+// display's scale at sign-in, which does not change while the program runs.
 int32_t Dpi_Get();
 
 // Units to pixels at the display's DPI (Dpi_ScaleAt).

@@ -21,7 +21,8 @@ namespace {
 // but nothing crashes.
 EventState g_fallbackState = {0, 0, 0, nullptr, nullptr};
 
-// Frees a thread's state and its queued events when the thread ends.
+// Frees a thread's state and its queued events when the thread ends. States and queue nodes come from the
+// process heap, which outlives every thread and the toolkit's own heaps.
 void WINAPI FreeEventState(void* block) {
     EventState* state = static_cast<EventState*>(block);
     if (state == nullptr || state == &g_fallbackState) {

@@ -198,7 +198,8 @@ LRESULT Win_Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
         case WM_MOUSEACTIVATE:
             // A click on a window that is never activated (or on its controls, which ask their
-            // parent) must not take the activation either.
+            // parent) must not take the activation either: under Wine WS_EX_NOACTIVATE alone does not
+            // keep a click from activating it.
             if (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) {
                 return MA_NOACTIVATE;
             }
