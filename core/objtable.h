@@ -41,8 +41,8 @@ struct ListRecord {
 // fill or clear the slots of objects they own), but once any other thread has used a table its
 // slot array never moves again: a growth is refused (ObjTable_Acquire returns null) and reported
 // as a breach of the thread contract, since a reader there may hold a record pointer. The list
-// of OBJ_ANY records is searched and changed under the table's lock. An iteration (the module
-// releases at the program's end) is the owner's, once no other thread uses the table.
+// of OBJ_ANY records is searched and changed under the table's lock. An iteration (a release at the
+// program's end, a look-up that walks the table) is the owner thread's alone: the table has one cursor.
 struct ObjectTable {
     int32_t recordSize;     // bytes of one record
     int32_t growthStep;     // initial capacity and extra slots added on growth
