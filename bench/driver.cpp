@@ -650,6 +650,11 @@ int Mode_Pose(const char* exe, const char* state, const char* readyPath, const c
             Sleep(5);
         }
         rc = popup != nullptr ? 0 : 1;
+        // Resting on the icon, the pointer would call up the icon's tip over the menu.
+        RECT menu = {};
+        if (popup != nullptr && GetWindowRect(popup, &menu)) {
+            SetCursorPos(menu.left - 40, menu.top);
+        }
     }
     if (strcmp(state, "warnung") == 0) {
         // Wait until the banner has arrived at the top edge.
