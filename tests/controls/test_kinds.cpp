@@ -283,7 +283,7 @@ TEST_F(Kinds, test_edit_focus_events_arrive_through_the_pump) {
     SetFocus(H(button));
     Kinds_Pump();
 
-    MessageRecorder recorder(Host());
+    MessageRecorder recorder(hwnd_);
     SetFocus(H(a));
     std::vector<CtlEvent> events = Kinds_Pump();
     EXPECT_EQ(GetFocus(), H(a));
@@ -431,7 +431,7 @@ TEST_F(Kinds, test_failed_creation_returns_zero_and_keeps_the_old_control) {
     EXPECT_EQ(Ctl_Edit(42, 0, 0, 10, 10, "x", 0), 0);
     EXPECT_EQ(Ctl_Button(42, 0, 0, 10, 10, "x", 0), 0);
     EXPECT_EQ(Ctl_Check(42, 0, 0, 10, 10, "x", 0), 0);
-    Ctl_BeginList(Host());
+    Ctl_BeginList(hwnd_);
     EXPECT_TRUE(IsWindow(H(old)));
     EXPECT_EQ(Ctl_Record(42)->hwnd, H(old)) << "the earlier control must keep its number";
     DestroyWindow(H(old));

@@ -1,5 +1,5 @@
-// Test harness for the window and control tests: toolkit start-up, bounded message
-// pumping through the toolkit's own event pump, and small helpers to drive windows.
+// Test harness for the window and control tests: the host window, bounded message pumping through the
+// toolkit's own event pump, and small helpers to drive windows.
 #pragma once
 
 #include <windows.h>
@@ -10,17 +10,13 @@
 #include <vector>
 
 #include "common/harness_common.h"
+#include "common/host_window.h"
 #include "controls/control.h"
 #include "core/objtable.h"
 #include "core/strings.h"
 #include "core/threads.h"
 #include "window/events.h"
 #include "window/window.h"
-
-// Initialises the toolkit modules the tests need, once per process.
-inline void Tk_Init() {
-    TestToolkit_Init();
-}
 
 // Calls Win_WaitEvent until no message arrives for quietMs (bounded by maxMs) and returns
 // every code it produced.

@@ -11,21 +11,9 @@
 
 namespace {
 
-class EventTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        Tk_Init();
-        hwnd_ = reinterpret_cast<HWND>(Win_Open(40, 100, 100, 300, 200, "events", 0x00CA0000u));
-        ASSERT_NE(hwnd_, nullptr);
-        SetActiveWindow(hwnd_);
-        Tk_Pump();
-    }
-    void TearDown() override {
-        Win_End();
-        Tk_Pump(20);
-    }
-    HWND hwnd_ = nullptr;
-};
+constexpr HostWindow kEventHost = {
+    40, 100, 100, 300, 200, "events", 0x00CA0000u, kHostActive | kHostControls | kHostCloseAll, 60, 20};
+using EventTest = HostWindowTest<kEventHost>;
 
 // Codes of the window events now queued on this thread.
 std::vector<int32_t> QueuedCodes() {
@@ -87,7 +75,6 @@ const ControlKind kSwallowKind = {CTL_KIND_BUTTON, SwallowCommand, nullptr, null
 } // namespace
 
 TEST_F(EventTest, test_button_click_is_one_control_event) {
-    Ctl_BeginList(hwnd_);
     HWND button = reinterpret_cast<HWND>(TestButton(12, 10, 10, 80, 24, "Starten"));
     ASSERT_NE(button, nullptr);
     Tk_Pump();
@@ -215,7 +202,6 @@ TEST_F(EventTest, test_size_activate_and_repaint_events) {
 }
 
 TEST_F(EventTest, test_control_events) {
-    Ctl_BeginList(hwnd_);
     HWND button = reinterpret_cast<HWND>(TestButton(5, 10, 10, 80, 24, "A"));
     ASSERT_NE(button, nullptr);
 
@@ -430,7 +416,6 @@ TEST_F(EventTest, test_shortcut_table_entries) {
 }
 
 TEST_F(EventTest, test_shortcut_numbers_and_tab_rebinding) {
-    Ctl_BeginList(hwnd_);
     HWND b1 = reinterpret_cast<HWND>(TestButton(1, 10, 10, 60, 24, "1"));
     HWND b2 = reinterpret_cast<HWND>(TestButton(2, 80, 10, 60, 24, "2"));
     HWND b3 = reinterpret_cast<HWND>(TestButton(3, 150, 10, 60, 24, "3"));
