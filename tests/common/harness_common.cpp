@@ -38,6 +38,23 @@ std::vector<int32_t> Test_DrainEvents(DWORD quietMs, DWORD maxMs,
     return codes;
 }
 
+::testing::AssertionResult Test_WaitForEvent(int32_t wanted, DWORD maxMs) {
+    std::string seen;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < maxMs) {
+        const int32_t code = Win_WaitEvent(100);
+        if (code == wanted)
+            return ::testing::AssertionSuccess();
+        seen += std::to_string(code) + " ";
+    }
+    return ::testing::AssertionFailure() << "expected event " << wanted << ", got only: " << seen;
+}
+
+void Test_PostKey(HWND hwnd, WPARAM vk) {
+    PostMessageA(hwnd, WM_KEYDOWN, vk, 1);
+    PostMessageA(hwnd, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+}
+
 namespace testsupport {
 
 // Folder of the running program.

@@ -3,6 +3,8 @@
 // temporary folders, reading files and waiting for a condition.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
 #include <cstdint>
@@ -19,6 +21,13 @@ void TestToolkit_Init();
 // (while Event_Control and Event_Type still describe it).
 std::vector<int32_t> Test_DrainEvents(DWORD quietMs, DWORD maxMs,
                                       const std::function<void(int32_t)>& onEvent = nullptr);
+
+// Calls Win_WaitEvent until it returns `wanted` (bounded by maxMs); a failure names the codes that came
+// instead.
+::testing::AssertionResult Test_WaitForEvent(int32_t wanted, DWORD maxMs = 3000);
+
+// Posts a key press to the window as a keyboard would deliver it.
+void Test_PostKey(HWND hwnd, WPARAM vk);
 
 namespace testsupport {
 

@@ -67,24 +67,6 @@ HWND FindOpenMenu() {
     return (menu != nullptr && IsWindowVisible(menu)) ? menu : nullptr;
 }
 
-void PostKey(HWND window, WPARAM key) {
-    PostMessageA(window, WM_KEYDOWN, key, 1);
-    PostMessageA(window, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001));
-}
-
-// Pumps through the toolkit until it returns code (bounded); prints what came instead.
-::testing::AssertionResult WaitForEvent(int32_t wanted) {
-    std::string seen;
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < 3000) {
-        int32_t code = Win_WaitEvent(100);
-        if (code == wanted)
-            return ::testing::AssertionSuccess();
-        seen += std::to_string(code) + " ";
-    }
-    return ::testing::AssertionFailure() << "expected event " << wanted << ", got only: " << seen;
-}
-
 constexpr HostWindow kMenuHost = {0, 100, 100, 320, 200, "NR Menus", WIN_DEFAULT_FLAGS, 0, 50, 50};
 
 class MenuTest : public HostWindowTest<kMenuHost> {
@@ -253,7 +235,7 @@ TEST_F(MenuTest, test_obj_any_menu_is_named_by_its_identifier) {
 TEST_F(MenuTest, test_posted_menu_command_becomes_event_menu) {
     BuildBar(hwnd_);
     PostMessageA(hwnd_, WM_COMMAND, 7, 0);
-    ASSERT_TRUE(WaitForEvent(EVENT_MENU));
+    ASSERT_TRUE(Test_WaitForEvent(EVENT_MENU));
     EXPECT_EQ(Event_Menu(), 7);
     EXPECT_EQ(Event_Type(), -1);
 }
@@ -274,9 +256,9 @@ TEST_F(MenuTest, test_popup_opens_at_cursor_and_choice_becomes_event_menu) {
         found = true;
         GetWindowRect(menu, &rect);
         // Down twice selects the second item ("Verstecken", 5); Return chooses it.
-        PostKey(menu, VK_DOWN);
-        PostKey(menu, VK_DOWN);
-        PostKey(menu, VK_RETURN);
+        Test_PostKey(menu, VK_DOWN);
+        Test_PostKey(menu, VK_DOWN);
+        Test_PostKey(menu, VK_RETURN);
     });
     Menu_ShowPopup(kPopup, hwnd_);
     driver.join();
@@ -284,7 +266,7 @@ TEST_F(MenuTest, test_popup_opens_at_cursor_and_choice_becomes_event_menu) {
     EXPECT_EQ(rect.left, 499);
     EXPECT_EQ(rect.top, 299);
 
-    ASSERT_TRUE(WaitForEvent(EVENT_MENU));
+    ASSERT_TRUE(Test_WaitForEvent(EVENT_MENU));
     EXPECT_EQ(Event_Menu(), 5);
 }
 
@@ -298,7 +280,7 @@ TEST_F(MenuTest, test_popup_at_point_cancelled_gives_no_event) {
             return;
         found = true;
         GetWindowRect(menu, &rect);
-        PostKey(menu, VK_ESCAPE);
+        Test_PostKey(menu, VK_ESCAPE);
     });
     Menu_ShowPopupAt(kPopup, hwnd_, 200, 150);
     driver.join();

@@ -255,15 +255,7 @@ TEST_F(TrayTest, test_callback_message_becomes_event_tray) {
     for (const Case& c : cases) {
         // What the shell sends for a click on icon 1.
         PostMessageA(hwnd_, MSG_TRAY_NOTIFY, 1, c.mouse);
-        std::vector<int32_t> codes;
-        DWORD start = GetTickCount();
-        while (GetTickCount() - start < 3000) {
-            int32_t code = Win_WaitEvent(100);
-            codes.push_back(code);
-            if (code == EVENT_TRAY)
-                break;
-        }
-        ASSERT_EQ(codes.back(), EVENT_TRAY) << "mouse message " << c.mouse;
+        ASSERT_TRUE(Test_WaitForEvent(EVENT_TRAY)) << "mouse message " << c.mouse;
         EXPECT_EQ(Event_Control(), 1);
         EXPECT_EQ(Event_Type(), c.type) << "mouse message " << c.mouse;
     }

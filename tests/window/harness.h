@@ -29,22 +29,6 @@ inline void Tk_Pump(DWORD quietMs = 60) {
     Tk_Drain(quietMs);
 }
 
-// Next code of Win_WaitEvent, 0 if nothing arrives within timeoutMs.
-inline int32_t Tk_Next(DWORD timeoutMs = 500) {
-    return Win_WaitEvent(static_cast<int32_t>(timeoutMs));
-}
-
-// Calls Win_WaitEvent until it returns `code` (true) or the time is up (false).
-inline bool Tk_WaitFor(int32_t code, DWORD maxMs = 2000) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < maxMs) {
-        if (Win_WaitEvent(50) == code) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // Holds keys down in the thread's key state (as TranslateAcceleratorA reads it) for a scope.
 class Tk_KeysDown {
   public:
@@ -66,12 +50,6 @@ class Tk_KeysDown {
   private:
     BYTE saved_[256];
 };
-
-// Posts a key press to the window as a keyboard would deliver it.
-inline void Tk_PostKey(HWND hwnd, WPARAM vk) {
-    PostMessageA(hwnd, WM_KEYDOWN, vk, 1);
-    PostMessageA(hwnd, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
-}
 
 // Number of entries of an accelerator table, 0 for a destroyed or null one.
 inline int Tk_AccelCount(HACCEL table) {

@@ -376,7 +376,7 @@ TEST_F(EventTest, test_shortcuts_apply_to_the_active_window_only) {
     EXPECT_EQ(Win_AccelFor(nullptr), nullptr);
     {
         Tk_KeysDown ctrl({VK_CONTROL});
-        Tk_PostKey(hwnd_, 'E');
+        Test_PostKey(hwnd_, 'E');
         bool found = false;
         RunUntil(EVENT_MENU, &found, 10);
         EXPECT_TRUE(found) << "Ctrl+E on the active window";
@@ -388,7 +388,7 @@ TEST_F(EventTest, test_shortcuts_apply_to_the_active_window_only) {
     Tk_Pump();
     {
         Tk_KeysDown ctrl({VK_CONTROL});
-        Tk_PostKey(hwnd_, 'E');
+        Test_PostKey(hwnd_, 'E');
         const std::vector<int32_t> codes = Tk_Drain();
         EXPECT_FALSE(Contains(codes, EVENT_MENU)) << "window 40 is not active: " << Join(codes);
         EXPECT_TRUE(Contains(codes, WM_KEYDOWN)) << Join(codes);
@@ -425,7 +425,7 @@ TEST_F(EventTest, test_shortcut_numbers_and_tab_rebinding) {
     Shortcut_Add(40, KEY_CONTROL | 'F', 65536 + 7);
     {
         Tk_KeysDown ctrl({VK_CONTROL});
-        Tk_PostKey(hwnd_, 'F');
+        Test_PostKey(hwnd_, 'F');
         bool found = false;
         RunUntil(EVENT_MENU, &found, 10);
         EXPECT_TRUE(found);
@@ -437,20 +437,20 @@ TEST_F(EventTest, test_shortcut_numbers_and_tab_rebinding) {
     SetFocus(b1);
     {
         Tk_KeysDown ctrl({VK_CONTROL});
-        Tk_PostKey(hwnd_, 'G');
+        Test_PostKey(hwnd_, 'G');
         const std::vector<int32_t> codes = Tk_Drain();
         EXPECT_FALSE(Contains(codes, EVENT_MENU)) << Join(codes);
     }
     EXPECT_EQ(GetFocus(), b2);
 
     // Tab moves the focus through the accelerator ...
-    Tk_PostKey(b2, VK_TAB);
+    Test_PostKey(b2, VK_TAB);
     Tk_Drain();
     EXPECT_EQ(GetFocus(), b3);
 
     // ... until it is rebound: then Tab is a menu item, Shift+Tab still navigates.
     Shortcut_Add(40, VK_TAB, 5);
-    Tk_PostKey(b3, VK_TAB);
+    Test_PostKey(b3, VK_TAB);
     bool found = false;
     RunUntil(EVENT_MENU, &found, 10);
     EXPECT_TRUE(found);
@@ -459,7 +459,7 @@ TEST_F(EventTest, test_shortcut_numbers_and_tab_rebinding) {
     EXPECT_EQ(GetFocus(), b3);
     {
         Tk_KeysDown shift({VK_SHIFT});
-        Tk_PostKey(b3, VK_TAB);
+        Test_PostKey(b3, VK_TAB);
         Tk_Drain();
     }
     EXPECT_EQ(GetFocus(), b2);
@@ -477,7 +477,7 @@ TEST_F(EventTest, test_tab_goes_to_an_editable_rich_edit) {
     {
         Tk_KeysDown tab({VK_TAB});
         EXPECT_EQ(Win_AccelFor(hwnd_), nullptr) << "editable rich edit: no accelerators while Tab is down";
-        Tk_PostKey(rich, VK_TAB);
+        Test_PostKey(rich, VK_TAB);
         Tk_Drain();
         EXPECT_EQ(GetFocus(), rich) << "the Tab went into the control";
     }
@@ -491,7 +491,7 @@ TEST_F(EventTest, test_tab_goes_to_an_editable_rich_edit) {
     {
         Tk_KeysDown tab({VK_TAB});
         EXPECT_EQ(Win_AccelFor(hwnd_), table) << "read-only rich edit: Tab navigates";
-        Tk_PostKey(rich, VK_TAB);
+        Test_PostKey(rich, VK_TAB);
         Tk_Drain();
     }
     EXPECT_EQ(GetFocus(), after);
