@@ -105,12 +105,14 @@ bool WriteSizedFile(const std::string& path, long long bytes);
 // reason) when the final actions could reach a real tool.
 bool RecorderReady(std::string* why);
 
-// Texts are read from the program's windows as Unicode and compared as 1252 bytes, like the tables here
-// (From16: a character 1252 lacks becomes '?'); texts for it go as Unicode from 1252 (To16). A window's
-// title read so.
-std::string From16(const wchar_t* text);
-std::wstring To16(const std::string& text);
-std::string TitleOf(HWND window);
+// Texts are read from the program's windows as Unicode and compared as 1252 bytes, like the tables here;
+// its windows found by class and title and asked by message.
+using testsupport::Ask;
+using testsupport::From16;
+using testsupport::TextOf;
+using testsupport::TitleOf;
+using testsupport::To16;
+using testsupport::TopWindows;
 
 // Tray icons shown in Wine's stand-alone tray (of all programs).
 int TrayIconCount();
@@ -196,18 +198,20 @@ class Program {
     std::string BannerText(HWND banner);
     // All top-level windows of this process with the class name.
     std::vector<HWND> WindowsOfClass(const char* className);
-    // Visible top-level window of this process with the title, or null (message boxes).
-    HWND FindTitled(const char* title);
-    // Waits for the message box with the title, presses its OK and returns its message text
-    // ("<no box 'title'>" when none came).
-    std::string CloseBox(const char* title);
+    // Waits for the message box (a visible top-level window of this process) with the title: the box or
+    // null; its message text once OK is pressed ("<no box 'title'>" when none came).
+    HWND FindBox(const char* title, DWORD timeoutMs = 5000) {
+        return testsupport::FindBox(title, ProcessId(), timeoutMs);
+    }
+    std::string CloseBox(const char* title) {
+        return testsupport::CloseBox(title, ProcessId());
+    }
     // The keyboard focus of the thread that owns the main window (GetGUIThreadInfo), or null.
     HWND Focus();
 
     // Controls of window 0 by number.
     HWND Control(int number);
     std::string Text(int number);
-    std::string TextOf(HWND window);
     bool Enabled(int number);
     int Checked(int number); // BM_GETCHECK
     int Selection();         // task list CB_GETCURSEL

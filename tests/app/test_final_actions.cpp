@@ -94,10 +94,8 @@ TEST(FinalActions, test_negative_or_zero_field_acts_and_a_field_without_number_i
         for (const char* text : {"", "abc", " - 5"}) {
             program.SetText(kTimeField, text);
             ASSERT_TRUE(program.MouseClick(kStartButton));
-            HWND box = nullptr;
-            ASSERT_TRUE(
-                apptest::WaitFor([&] { return (box = program.FindTitled("Zeit fehlt")) != nullptr; }, 5000))
-                << "field '" << text << "': no box";
+            HWND box = program.FindBox("Zeit fehlt");
+            ASSERT_NE(box, nullptr) << "field '" << text << "': no box";
             EXPECT_EQ(GetWindow(box, GW_OWNER), main)
                 << "field '" << text << "': the box must be the main window's";
             EXPECT_FALSE(IsWindowEnabled(main)) << "field '" << text << "': the box must be modal";

@@ -262,21 +262,10 @@ TEST(MainLoop, test_tray_right_click_opens_the_popup_menu) {
     Program program;
     ASSERT_TRUE(program.Start(""));
     program.TrayCallback(WM_RBUTTONUP);
-    HWND popup = nullptr;
     EXPECT_TRUE(apptest::WaitFor(
-        [&] {
-            std::vector<HWND> menus = program.WindowsOfClass("#32768");
-            for (HWND menu : menus) {
-                if (IsWindowVisible(menu)) {
-                    popup = menu;
-                    return true;
-                }
-            }
-            return false;
-        },
-        3000))
+        [&] { return !apptest::TopWindows(program.ProcessId(), "#32768", nullptr, true).empty(); }, 3000))
         << "no pop-up menu appeared";
-    if (popup != nullptr) {
+    if (!apptest::TopWindows(program.ProcessId(), "#32768", nullptr, true).empty()) {
         // The menu's three items, chosen with the keyboard: the last one is "Beenden".
         program.Keys({VK_UP});
         program.Keys({VK_RETURN});
@@ -312,10 +301,8 @@ TEST(MainLoop, test_about_and_liability_messages_and_their_shortcuts) {
         ASSERT_TRUE(program.Keys({VK_CONTROL, 'E'}));
         program.ChooseMenu(kItemSettings);
         Sleep(700);
-        std::vector<HWND> boxes = program.WindowsOfClass("#32770");
-        EXPECT_TRUE(std::none_of(boxes.begin(), boxes.end(), [](HWND w) {
-            return IsWindowVisible(w) != FALSE;
-        })) << "Einstellungen opened something";
+        EXPECT_TRUE(apptest::TopWindows(program.ProcessId(), "#32770", nullptr, true).empty())
+            << "Einstellungen opened something";
         EXPECT_TRUE(IdleSet(program));
         EXPECT_TRUE(program.Running());
         program.ChooseMenu(kItemQuit);
@@ -329,7 +316,7 @@ TEST(MainLoop, test_countdown_ends_the_program_while_a_message_box_is_open) {
     Program program;
     ASSERT_TRUE(program.Start("change-user 2"));
     program.ChooseMenu(kItemLiability);
-    ASSERT_TRUE(apptest::WaitFor([&] { return program.FindTitled("Haftung") != nullptr; }, 3000));
+    ASSERT_NE(program.FindBox("Haftung", 3000), nullptr);
     // The box stays open; the countdown's end must still end the whole program cleanly.
     ASSERT_GT(program.WaitForRecord(10000), 0);
     EXPECT_EQ(program.WaitExit(8000), 0u);

@@ -8,6 +8,8 @@
 #include "window/events.h"
 #include "window/window.h"
 
+#include <cstring>
+
 // Initialises the toolkit modules once per process.
 void TestToolkit_Init() {
     static bool done = false;
@@ -150,6 +152,98 @@ bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs, DWORD stepMs) {
             return cond();
         Sleep(stepMs < timeoutMs - elapsed ? stepMs : timeoutMs - elapsed);
     }
+}
+
+// ---- Window texts ----
+
+// How long a window (of another process, perhaps busy) may take to answer.
+constexpr DWORD kMessageTimeoutMs = 5000;
+
+// Through the fixed table of code page 1252 (never this process's ANSI code page, 1251 in the code-page
+// run), without best-fit: a character 1252 lacks (a Cyrillic letter where an umlaut belongs) becomes '?'
+// and can match no German text, so comparing these bytes compares the Unicode texts.
+std::string From16(const wchar_t* text) {
+    char buffer[4096] = "";
+    WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, text, -1, buffer, sizeof buffer - 1, "?", nullptr);
+    return buffer;
+}
+
+std::wstring To16(const std::string& text) {
+    std::wstring wide(text.size() + 1, L'\0');
+    const int n = MultiByteToWideChar(1252, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+    return wide;
+}
+
+bool Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* result) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                               result != nullptr ? result : &ignored) != 0;
+}
+
+std::string TitleOf(HWND window) {
+    wchar_t title[512] = L"";
+    GetWindowTextW(window, title, 512);
+    return From16(title);
+}
+
+std::string TextOf(HWND window) {
+    if (window == nullptr)
+        return "<no window>";
+    DWORD_PTR length = 0;
+    if (!Ask(window, WM_GETTEXTLENGTH, 0, 0, &length))
+        return "<no answer>";
+    std::wstring text(length + 1, L'\0');
+    Ask(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+    return From16(text.c_str());
+}
+
+static BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
+// From a snapshot (EnumWindows): windows that come and go meanwhile end no search early.
+std::vector<HWND> TopWindows(DWORD pid, const char* className, const char* title, bool visibleOnly) {
+    std::vector<HWND> all, found;
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
+    for (HWND window : all) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        char name[256] = "";
+        if (owner == pid && (!visibleOnly || IsWindowVisible(window)) &&
+            (className == nullptr ||
+             (GetClassNameA(window, name, sizeof name) && strcmp(name, className) == 0)) &&
+            (title == nullptr || TitleOf(window) == title))
+            found.push_back(window);
+    }
+    return found;
+}
+
+// ---- Message boxes ----
+
+HWND FindBox(const char* title, DWORD pid, DWORD timeoutMs) {
+    std::vector<HWND> found;
+    WaitFor([&] { return !(found = TopWindows(pid, nullptr, title, true)).empty(); }, timeoutMs);
+    return found.empty() ? nullptr : found.front();
+}
+
+std::string BoxText(HWND box) {
+    return TextOf(GetDlgItem(box, 0xFFFF)); // the box's static message text
+}
+
+bool PressOk(HWND box) {
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    return WaitFor([&] { return !IsWindow(box); }, 5000);
+}
+
+std::string CloseBox(const char* title, DWORD pid) {
+    HWND box = FindBox(title, pid);
+    if (box == nullptr)
+        return "<no box '" + std::string(title) + "'>";
+    std::string text = BoxText(box);
+    PressOk(box);
+    return text;
 }
 
 } // namespace testsupport

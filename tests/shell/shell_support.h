@@ -1,5 +1,5 @@
-// Helpers shared by the shell service tests: toolkit start-up, pumping, and the helpers of all
-// test programs (temporary folders, reading files, waiting).
+// Helpers shared by the shell service tests: toolkit start-up, pumping, the host window, and the helpers
+// of all test programs (temporary folders, reading files, waiting, message boxes).
 #pragma once
 
 #include <windows.h>
@@ -14,8 +14,11 @@
 namespace shelltest {
 
 using testsupport::BinDir;
+using testsupport::BoxText;
+using testsupport::FindBox;
 using testsupport::Lines;
 using testsupport::MakeTempDir;
+using testsupport::PressOk;
 using testsupport::ReadFile;
 using testsupport::RemoveTree;
 using testsupport::WaitFor;

@@ -39,24 +39,6 @@ HWND MakeWindow(const char* title, bool visible, bool activate = false) {
     return window;
 }
 
-// The message box with this title, polled every 50 ms; null after the time-out.
-HWND FindBox(const char* title, DWORD timeoutMs = kFindTimeoutMs) {
-    HWND box = nullptr;
-    WaitFor(
-        [&] {
-            box = FindWindowA(nullptr, title);
-            return box != nullptr;
-        },
-        timeoutMs, 50);
-    return box;
-}
-
-// Presses OK and waits (bounded) until the box is gone.
-bool PressOk(HWND box) {
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    return WaitFor([&] { return !IsWindow(box); }, kFindTimeoutMs, 20);
-}
-
 // Waits for an event while dispatching the thread's messages (other threads may send to it).
 bool WaitPumping(HANDLE event, DWORD timeoutMs) {
     DWORD start = GetTickCount();
@@ -120,12 +102,14 @@ TEST_F(MsgBoxTest, test_box_is_modal_for_the_whole_thread) {
         HWND owner = nullptr;
         int32_t records = -1;
         bool closed = false;
+        std::string text;
     } seen;
     std::thread driver([&] {
         HWND box = FindBox("NR box one");
         if (box == nullptr)
             return;
         seen.found = true;
+        seen.text = BoxText(box);
         seen.mainEnabled = IsWindowEnabled(main);
         seen.secondEnabled = IsWindowEnabled(second);
         seen.hiddenEnabled = IsWindowEnabled(hidden);
@@ -141,6 +125,7 @@ TEST_F(MsgBoxTest, test_box_is_modal_for_the_whole_thread) {
     ASSERT_TRUE(seen.found) << "the box never appeared";
     EXPECT_TRUE(seen.closed);
     EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(seen.text, "Zeile 1\rZeile 2");
     // While open: the owner is the foreground window (disabled by MessageBoxA itself), the other
     // visible window was disabled by Msg_Box; hidden and already disabled windows are untouched.
     EXPECT_EQ(seen.owner, main);
