@@ -1,6 +1,8 @@
 // Black-box harness of the application tests: layout, recorder, program runs and the probe.
 #include "app_support.h"
 
+#include <gtest/gtest.h>
+
 #include <commctrl.h>
 #include <tlhelp32.h>
 
@@ -293,6 +295,28 @@ bool RecorderReady(std::string* why) {
         *why = reason;
     }
     return state == 1;
+}
+
+// ---- Runs ----
+
+void ExpectBannerSentences(std::initializer_list<SentenceCase> cases, DWORD stillCountingMs) {
+    for (const SentenceCase& c : cases) {
+        Program program;
+        ASSERT_TRUE(program.Start(c.arguments)) << c.arguments;
+        HWND banner = program.WaitForBanner(4000);
+        ASSERT_NE(banner, nullptr) << c.arguments << ": no banner";
+        EXPECT_TRUE(WaitFor([&] { return program.BannerText(banner) == c.sentence; }, 2000))
+            << c.arguments << ": expected '" << c.sentence << "', got '" << program.BannerText(banner) << "'";
+        if (stillCountingMs != 0) {
+            Sleep(stillCountingMs);
+            EXPECT_TRUE(program.Running()) << c.arguments << ": the countdown ended";
+            EXPECT_TRUE(program.Records().empty()) << c.arguments << ": a command was started";
+            EXPECT_TRUE(program.Enabled(kCancelButton)) << c.arguments << ": the countdown is not running";
+        }
+        program.ChooseMenu(kItemQuit);
+        EXPECT_EQ(program.WaitExit(5000), 0u) << c.arguments;
+        EXPECT_TRUE(program.Records().empty()) << c.arguments;
+    }
 }
 
 // ---- Tray ----

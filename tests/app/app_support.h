@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -292,6 +293,16 @@ class Program {
     std::vector<HWND> traysBefore_;
     HWND main_ = nullptr;
 };
+
+// The first banner of a run with the arguments, and the sentence it must say.
+struct SentenceCase {
+    const char* arguments;
+    const char* sentence;
+};
+// Runs each case: its banner comes and says the sentence, "Beenden" then ends the program cleanly without a
+// command. With stillCountingMs, the countdown must first still be running that long after the banner
+// (nothing started, "Abbrechen" enabled).
+void ExpectBannerSentences(std::initializer_list<SentenceCase> cases, DWORD stillCountingMs = 0);
 
 // Expected command line for a tool in the system directory with its switches.
 std::string ExpectedCommand(const char* tool, const char* switches);

@@ -173,28 +173,13 @@ TEST(Banner, test_slide_keeps_its_time_when_every_sleep_ends_on_a_clock_tick) {
 
 TEST(Banner, test_sentence_names_the_task_and_the_minutes_left) {
     REQUIRE_RECORDER();
-    struct SentenceCase {
-        const char* arguments;
-        const char* sentence;
-    };
-    const SentenceCase cases[] = {
+    apptest::ExpectBannerSentences({
         {"end 130 x 1", "Hinweis: Der Computer wird in 2 Minute(n) heruntergefahren"},
         {"restart 130 x 1", "Hinweis: Der Computer wird in 2 Minute(n) neu gestartet"},
         {"standby 130 x 1", "Hinweis: Der Computer wird in 2 Minute(n) in den Standby/Ruhezustand versetzt"},
         {"change-user 125 x 1", "Hinweis: Der Benutzer wird in 2 Minute(n) gewechselt"},
         {"end-user 59 x 1 1", "Hinweis: Der Benutzer wird in 0 Minute(n) abgemeldet"},
-    };
-    for (const SentenceCase& c : cases) {
-        Program program;
-        ASSERT_TRUE(program.Start(c.arguments)) << c.arguments;
-        HWND banner = program.WaitForBanner(4000);
-        ASSERT_NE(banner, nullptr) << c.arguments << ": no banner";
-        EXPECT_TRUE(apptest::WaitFor([&] { return GetDlgItem(banner, kBannerText) != nullptr; }, 1000));
-        EXPECT_EQ(program.BannerText(banner), c.sentence) << c.arguments;
-        program.ChooseMenu(kItemQuit);
-        EXPECT_EQ(program.WaitExit(5000), 0u) << c.arguments;
-        EXPECT_TRUE(program.Records().empty()) << c.arguments;
-    }
+    });
 }
 
 TEST(Banner, test_tone_box_alone_shows_no_banner) {
