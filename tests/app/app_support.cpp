@@ -313,10 +313,16 @@ void ExpectBannerSentences(std::initializer_list<SentenceCase> cases, DWORD stil
             EXPECT_TRUE(program.Records().empty()) << c.arguments << ": a command was started";
             EXPECT_TRUE(program.Enabled(kCancelButton)) << c.arguments << ": the countdown is not running";
         }
-        program.ChooseMenu(kItemQuit);
-        EXPECT_EQ(program.WaitExit(5000), 0u) << c.arguments;
+        EXPECT_EQ(program.Quit(), 0u) << c.arguments;
         EXPECT_TRUE(program.Records().empty()) << c.arguments;
     }
+}
+
+void ExpectEndWithCommand(Program& program, const std::string& command, const std::string& label) {
+    EXPECT_EQ(program.WaitExit(8000), 0u) << label << ": exit code";
+    const std::vector<std::string> records = program.Records();
+    ASSERT_EQ(records.size(), 1u) << label << ": expected one started command";
+    EXPECT_EQ(records[0], command) << label;
 }
 
 // ---- Tray ----

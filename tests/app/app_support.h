@@ -227,6 +227,11 @@ class Program {
     void TrayCallback(LPARAM mouseMessage);       // MSG_TRAY_NOTIFY for tray icon 1
     void HoverTray(DWORD ms);                     // WM_MOUSEMOVE callbacks, as the mouse resting on it
     bool Keys(const std::vector<WORD>& keys);     // SendInput: press in order, release reversed
+    // "Beenden" chosen in the menu; the exit code once the program ended, STILL_ACTIVE after 5 s.
+    DWORD Quit() {
+        ChooseMenu(kItemQuit);
+        return WaitExit(5000);
+    }
     // A real left click in the middle of the control, as a user's: unlike BM_CLICK it lets the focus
     // change (and its event) be taken before the click.
     bool MouseClick(int number);
@@ -237,6 +242,10 @@ class Program {
     // and among them the one whose tip is the main window's title, or null.
     std::vector<HWND> NewTrayIcons();
     HWND TrayIcon();
+    // Whether the new tray icons are gone within 3 s.
+    bool TrayIconsGone() {
+        return WaitFor([this] { return NewTrayIcons().empty(); }, 3000);
+    }
 
     // Before Launch/Start: the program logs its execution-state requests, its taskbar calls and its
     // message-filter changes to Wine's debug output, which reaches this test program's own output file
@@ -303,6 +312,9 @@ struct SentenceCase {
 // command. With stillCountingMs, the countdown must first still be running that long after the banner
 // (nothing started, "Abbrechen" enabled).
 void ExpectBannerSentences(std::initializer_list<SentenceCase> cases, DWORD stillCountingMs = 0);
+
+// The program ends cleanly (within 8 s), having started exactly this one command; label names the case.
+void ExpectEndWithCommand(Program& program, const std::string& command, const std::string& label = "");
 
 // Expected command line for a tool in the system directory with its switches.
 std::string ExpectedCommand(const char* tool, const char* switches);

@@ -32,10 +32,7 @@ constexpr double kLateMs = 1800;
 
 // Expects exactly one recorded command and a clean exit.
 void ExpectOneCommandAndExit(Program& program, const TaskCase& task) {
-    EXPECT_EQ(program.WaitExit(8000), 0u) << task.keyword << ": exit code";
-    std::vector<std::string> records = program.Records();
-    ASSERT_EQ(records.size(), 1u) << task.keyword << ": expected one started command";
-    EXPECT_EQ(records[0], apptest::ExpectedCommand(task.tool, task.switches)) << task.keyword;
+    apptest::ExpectEndWithCommand(program, apptest::ExpectedCommand(task.tool, task.switches), task.keyword);
 }
 
 } // namespace
@@ -53,8 +50,7 @@ TEST(FinalActions, test_each_task_starts_its_tool_after_field_plus_one_seconds) 
         EXPECT_LE(recordedAt - (program.ReadyAtMs() - program.StartedAtMs()), expectedMs + kLateMs)
             << task.keyword << ": started too late";
         ExpectOneCommandAndExit(program, task);
-        EXPECT_TRUE(apptest::WaitFor([&] { return program.NewTrayIcons().empty(); }, 3000))
-            << task.keyword << ": the tray icon outlived the program";
+        EXPECT_TRUE(program.TrayIconsGone()) << task.keyword << ": the tray icon outlived the program";
         field = field == 1 ? 2 : 1;
     }
 }
@@ -219,8 +215,7 @@ TEST(FinalActions, test_numbers_past_the_32_bit_range_never_come_due) {
     ASSERT_TRUE(program.Click(kCancelButton));
     EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(kStartButton); }, 3000))
         << "Abbrechen did not stop";
-    program.ChooseMenu(kItemQuit);
-    EXPECT_EQ(program.WaitExit(5000), 0u);
+    EXPECT_EQ(program.Quit(), 0u);
     EXPECT_TRUE(program.Records().empty());
 }
 
@@ -260,8 +255,5 @@ TEST(FinalActions, test_the_lanes_program_starts_its_tool_by_the_system_path) {
     CloseHandle(process);
     EXPECT_EQ(wow64 != FALSE, sizeof(void*) == 4) << "expected a 32-bit program only in the i686 lane";
     ASSERT_GT(program.WaitForRecord(10000), 0) << "the tool did not reach the recorder";
-    EXPECT_EQ(program.WaitExit(8000), 0u);
-    std::vector<std::string> records = program.Records();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0], "\"C:\\windows\\system32\\shutdown.exe\" -s -f");
+    apptest::ExpectEndWithCommand(program, "\"C:\\windows\\system32\\shutdown.exe\" -s -f");
 }
