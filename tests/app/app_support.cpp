@@ -272,19 +272,6 @@ long long FileSize(const std::string& path) {
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-bool WriteSizedFile(const std::string& path, long long bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    std::string zeros(static_cast<size_t>(bytes), '\0');
-    DWORD written = 0;
-    bool ok = WriteFile(file, zeros.data(), static_cast<DWORD>(zeros.size()), &written, nullptr) &&
-              written == zeros.size();
-    CloseHandle(file);
-    return ok;
-}
-
 bool RecorderReady(std::string* why) {
     static int state = 0; // 0 unknown, 1 ready, 2 refused
     static std::string reason;

@@ -87,19 +87,18 @@ constexpr ControlPlace kLayout[] = {
 };
 
 // The program folder (where Nachtriegel.exe, fake_tool.exe and the image folders are), temporary
-// folders, reading files and waiting: the helpers of all test programs.
+// folders, reading and writing files and waiting: the helpers of all test programs.
 using testsupport::BinDir;
 using testsupport::MakeTempDir;
 using testsupport::ReadFile;
 using testsupport::RemoveTree;
 using testsupport::WaitFor;
+using testsupport::WriteBytes;
 
 // The Windows system directory.
 std::string SystemDir();
 // Size of a file, or -1.
 long long FileSize(const std::string& path);
-// Writes a file of exactly `bytes` bytes (zeros).
-bool WriteSizedFile(const std::string& path, long long bytes);
 
 // Installs the recorder as system32\shutdown.exe and system32\rundll32.exe and proves that
 // starting those paths runs the recorder. Checked once per test program; false (with the

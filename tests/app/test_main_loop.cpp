@@ -267,7 +267,7 @@ TEST(MainLoop, test_about_and_liability_messages_and_their_shortcuts) {
     REQUIRE_RECORDER();
     // The size shown is that of the file named Nachtriegel.exe in the current directory, read anew.
     std::string current = apptest::MakeTempDir("about");
-    ASSERT_TRUE(apptest::WriteSizedFile(current + "\\Nachtriegel.exe", 1000));
+    ASSERT_TRUE(apptest::WriteBytes(current + "\\Nachtriegel.exe", std::string(1000, '\0')));
     {
         Program program;
         apptest::Layout layout;
@@ -276,7 +276,7 @@ TEST(MainLoop, test_about_and_liability_messages_and_their_shortcuts) {
         ASSERT_TRUE(program.Keys({VK_CONTROL, 'I'}));
         EXPECT_EQ(program.CloseBox("Informationen"), std::string("Nachtriegel 0.1000\r\r") + kAboutBody);
 
-        ASSERT_TRUE(apptest::WriteSizedFile(current + "\\Nachtriegel.exe", 2345));
+        ASSERT_TRUE(apptest::WriteBytes(current + "\\Nachtriegel.exe", std::string(2345, '\0')));
         program.ChooseMenu(kItemAbout);
         EXPECT_EQ(program.CloseBox("Informationen"), std::string("Nachtriegel 0.2345\r\r") + kAboutBody)
             << "the about text must be built anew";

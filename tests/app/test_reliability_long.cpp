@@ -405,19 +405,6 @@ void CheckRecords(Program& program, const std::string& line, const Expectation& 
     }
 }
 
-// Writes a file with the given bytes.
-bool WriteBytes(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    DWORD written = 0;
-    const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
-    CloseHandle(file);
-    return ok;
-}
-
 // Lays out a current directory whose ten image files are all damaged the same way.
 enum class Damage { Empty, Truncated, BitmapGarbage, IconGarbage, Directory };
 
@@ -434,19 +421,19 @@ std::string DamagedFolder(Damage damage) {
         }
         switch (damage) {
             case Damage::Empty:
-                WriteBytes(path, "");
+                apptest::WriteBytes(path, "");
                 break;
             case Damage::Truncated: {
                 const std::string whole = apptest::ReadFile(apptest::BinDir() + "\\" + name);
-                WriteBytes(path, whole.substr(0, whole.size() * 2 / 5));
+                apptest::WriteBytes(path, whole.substr(0, whole.size() * 2 / 5));
                 break;
             }
             case Damage::BitmapGarbage:
-                WriteBytes(path, "BM" + garbage);
+                apptest::WriteBytes(path, "BM" + garbage);
                 break;
             case Damage::IconGarbage:
                 // Reserved 0, type 1 (icon), three entries — followed by nothing that makes sense.
-                WriteBytes(path, std::string("\0\0\1\0\3\0", 6) + garbage);
+                apptest::WriteBytes(path, std::string("\0\0\1\0\3\0", 6) + garbage);
                 break;
             case Damage::Directory:
                 CreateDirectoryA(path.c_str(), nullptr);

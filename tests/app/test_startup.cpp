@@ -242,7 +242,7 @@ TEST(Startup, test_start_from_another_directory_still_works) {
     }
     {
         // The size shown is that of the file of this name in the current directory.
-        ASSERT_TRUE(apptest::WriteSizedFile(elsewhere + "\\Nachtriegel.exe", 4321));
+        ASSERT_TRUE(apptest::WriteBytes(elsewhere + "\\Nachtriegel.exe", std::string(4321, '\0')));
         Program program;
         apptest::Layout layout;
         layout.currentDir = elsewhere;

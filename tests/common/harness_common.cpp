@@ -124,6 +124,17 @@ std::string ReadFile(const std::string& path) {
     return content;
 }
 
+bool WriteBytes(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
 // Splits at LF and drops a CR before it.
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;

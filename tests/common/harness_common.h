@@ -44,6 +44,8 @@ void RemoveTree(const std::string& dir);
 // Whole content of a file (also one that another process still has open), or "" when it cannot
 // be read.
 std::string ReadFile(const std::string& path);
+// Makes the file hold exactly these bytes; false when it cannot be written.
+bool WriteBytes(const std::string& path, const std::string& bytes);
 // The lines of a text, without their line ends (CR LF or LF).
 std::vector<std::string> Lines(const std::string& text);
 
