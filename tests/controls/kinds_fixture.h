@@ -59,6 +59,11 @@ inline std::vector<CtlEvent> Kinds_Pump(DWORD quietMs = 80, DWORD maxMs = 3000) 
     return events;
 }
 
+// The window of a handle as the toolkit returns it.
+inline HWND H(ObjId handle) {
+    return reinterpret_cast<HWND>(handle);
+}
+
 // Control events of one control only.
 inline std::vector<CtlEvent> Kinds_Of(const std::vector<CtlEvent>& events, ObjId control) {
     std::vector<CtlEvent> out;

@@ -10,10 +10,6 @@
 
 namespace {
 
-HWND H(ObjId handle) {
-    return reinterpret_cast<HWND>(handle);
-}
-
 int Width(const RECT& r) {
     return r.right - r.left;
 }

@@ -47,10 +47,6 @@ std::vector<std::string> ComboItems(HWND combo) {
     return items;
 }
 
-HWND H(ObjId handle) {
-    return reinterpret_cast<HWND>(handle);
-}
-
 int32_t KindCode(ObjId number) {
     ControlRecord* record = Ctl_Record(number);
     return record != nullptr && record->kind != nullptr ? record->kind->code : -1;

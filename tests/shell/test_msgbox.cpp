@@ -29,13 +29,18 @@ void RegisterTestClass() {
     done = RegisterClassA(&wc) != 0;
 }
 
-// A top-level test window of the calling thread, shown without activation unless asked.
-HWND MakeWindow(const char* title, bool visible, bool activate = false) {
+// A top-level test window of the calling thread, shown without activation unless it is to be the
+// foreground window (then made so, its messages handled).
+HWND MakeWindow(const char* title, bool visible, bool front = false) {
     RegisterTestClass();
     HWND window = CreateWindowExA(0, kClassName, title, WS_OVERLAPPEDWINDOW, 100, 100, 200, 120, nullptr,
                                   nullptr, GetModuleHandleA(nullptr), nullptr);
     if (window != nullptr && visible)
-        ShowWindow(window, activate ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE);
+        ShowWindow(window, front ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE);
+    if (window != nullptr && front) {
+        SetForegroundWindow(window);
+        PumpQuiet();
+    }
     return window;
 }
 
@@ -90,8 +95,6 @@ TEST_F(MsgBoxTest, test_box_is_modal_for_the_whole_thread) {
     HWND disabled = Keep(MakeWindow("NR disabled", true));
     ASSERT_TRUE(main && second && hidden && disabled);
     EnableWindow(disabled, FALSE);
-    SetForegroundWindow(main);
-    PumpQuiet();
     ASSERT_EQ(GetForegroundWindow(), main);
     const DWORD self = GetCurrentThreadId();
 
@@ -145,9 +148,7 @@ TEST_F(MsgBoxTest, test_box_is_modal_for_the_whole_thread) {
 }
 
 TEST_F(MsgBoxTest, test_windows_of_other_threads_are_left_alone) {
-    HWND main = Keep(MakeWindow("NR main", true, true));
-    SetForegroundWindow(main);
-    PumpQuiet();
+    Keep(MakeWindow("NR main", true, true));
 
     // Another thread's visible, enabled window.
     HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -190,8 +191,6 @@ TEST_F(MsgBoxTest, test_two_threads_open_and_close_boxes_at_once) {
     // first, then B's; B's closes first while A's stays open.
     HWND a1 = Keep(MakeWindow("NR a1", true, true));
     HWND a2 = Keep(MakeWindow("NR a2", true));
-    SetForegroundWindow(a1);
-    PumpQuiet();
     const DWORD threadA = GetCurrentThreadId();
 
     HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -290,8 +289,6 @@ void CALLBACK OpenInnerBox(HWND, UINT, UINT_PTR timer, DWORD) {
 TEST_F(MsgBoxTest, test_nested_box_enables_only_its_own_windows) {
     HWND main = Keep(MakeWindow("NR main", true, true));
     HWND second = Keep(MakeWindow("NR second", true));
-    SetForegroundWindow(main);
-    PumpQuiet();
 
     bool foundOuter = false, foundInner = false, innerClosed = false;
     bool secondEnabledAfterInner = true;
@@ -326,10 +323,8 @@ TEST_F(MsgBoxTest, test_nested_box_enables_only_its_own_windows) {
 }
 
 TEST_F(MsgBoxTest, test_destroyed_window_is_forgotten) {
-    HWND main = Keep(MakeWindow("NR main", true, true));
+    Keep(MakeWindow("NR main", true, true));
     HWND doomed = MakeWindow("NR doomed", true);
-    SetForegroundWindow(main);
-    PumpQuiet();
 
     bool found = false;
     std::thread driver([&] {
