@@ -220,10 +220,10 @@ TEST(Startup, test_unrecognised_parameters_only_hold_their_place) {
 TEST(Startup, test_start_from_another_directory_still_works) {
     REQUIRE_RECORDER();
     std::string elsewhere = apptest::MakeTempDir("cwd");
+    apptest::Layout layout; // every run's current directory
+    layout.currentDir = elsewhere;
     {
         Program program;
-        apptest::Layout layout;
-        layout.currentDir = elsewhere;
         ASSERT_TRUE(program.Start("", layout));
         EXPECT_EQ(apptest::Inspect(program.Main()).title, "Nachtriegel 0.-1");
         Sleep(500);
@@ -244,8 +244,6 @@ TEST(Startup, test_start_from_another_directory_still_works) {
         // The size shown is that of the file of this name in the current directory.
         ASSERT_TRUE(apptest::WriteBytes(elsewhere + "\\Nachtriegel.exe", std::string(4321, '\0')));
         Program program;
-        apptest::Layout layout;
-        layout.currentDir = elsewhere;
         ASSERT_TRUE(program.Start("", layout));
         EXPECT_EQ(apptest::Inspect(program.Main()).title, "Nachtriegel 0.4321");
     }
@@ -253,8 +251,6 @@ TEST(Startup, test_start_from_another_directory_still_works) {
         // Without a tray icon "minimize" must not hide the window for good: it stays minimised
         // (on the task bar), from where the user can bring it back.
         Program program;
-        apptest::Layout layout;
-        layout.currentDir = elsewhere;
         ASSERT_TRUE(program.Start("x 60 minimize", layout));
         EXPECT_TRUE(apptest::WaitFor([&] { return apptest::Inspect(program.Main()).minimized; }, 3000))
             << "expected the window minimised";
