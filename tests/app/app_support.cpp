@@ -1,6 +1,8 @@
 // Black-box harness of the application tests: layout, recorder, program runs and the probe.
 #include "app_support.h"
 
+#include <gtest/gtest.h>
+
 #include <commctrl.h>
 #include <tlhelp32.h>
 
@@ -252,44 +254,6 @@ bool CheckRecorder(std::string* why) {
     return ok;
 }
 
-struct FindData {
-    DWORD pid;
-    const char* className;
-    const char* title;
-    bool visibleOnly;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindow(HWND window, LPARAM parameter) {
-    auto* data = reinterpret_cast<FindData*>(parameter);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != data->pid) {
-        return TRUE;
-    }
-    if (data->visibleOnly && !IsWindowVisible(window)) {
-        return TRUE;
-    }
-    char text[256] = "";
-    if (data->className != nullptr) {
-        GetClassNameA(window, text, sizeof text);
-        if (std::strcmp(text, data->className) != 0) {
-            return TRUE;
-        }
-    }
-    if (data->title != nullptr && TitleOf(window) != data->title) {
-        return TRUE;
-    }
-    data->found.push_back(window);
-    return TRUE;
-}
-
-std::vector<HWND> FindWindows(DWORD pid, const char* className, const char* title, bool visibleOnly) {
-    FindData data{pid, className, title, visibleOnly, {}};
-    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&data));
-    return data.found;
-}
-
 } // namespace
 
 // ---- Files and folders ----
@@ -308,19 +272,6 @@ long long FileSize(const std::string& path) {
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-bool WriteSizedFile(const std::string& path, long long bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    std::string zeros(static_cast<size_t>(bytes), '\0');
-    DWORD written = 0;
-    bool ok = WriteFile(file, zeros.data(), static_cast<DWORD>(zeros.size()), &written, nullptr) &&
-              written == zeros.size();
-    CloseHandle(file);
-    return ok;
-}
-
 bool RecorderReady(std::string* why) {
     static int state = 0; // 0 unknown, 1 ready, 2 refused
     static std::string reason;
@@ -333,28 +284,32 @@ bool RecorderReady(std::string* why) {
     return state == 1;
 }
 
-// ---- Texts ----
+// ---- Runs ----
 
-// Through the fixed table of code page 1252 (never this process's ANSI code page, 1251 in the code-page
-// run), without best-fit: a character 1252 lacks (a Cyrillic letter where an umlaut belongs) becomes '?'
-// and can match no German text, so comparing these bytes compares the Unicode texts.
-std::string From16(const wchar_t* text) {
-    char buffer[4096] = "";
-    WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, text, -1, buffer, sizeof buffer - 1, "?", nullptr);
-    return buffer;
+void ExpectBannerSentences(std::initializer_list<SentenceCase> cases, DWORD stillCountingMs) {
+    for (const SentenceCase& c : cases) {
+        Program program;
+        ASSERT_TRUE(program.Start(c.arguments)) << c.arguments;
+        HWND banner = program.WaitForBanner(4000);
+        ASSERT_NE(banner, nullptr) << c.arguments << ": no banner";
+        EXPECT_TRUE(WaitFor([&] { return program.BannerText(banner) == c.sentence; }, 2000))
+            << c.arguments << ": expected '" << c.sentence << "', got '" << program.BannerText(banner) << "'";
+        if (stillCountingMs != 0) {
+            Sleep(stillCountingMs);
+            EXPECT_TRUE(program.Running()) << c.arguments << ": the countdown ended";
+            EXPECT_TRUE(program.Records().empty()) << c.arguments << ": a command was started";
+            EXPECT_TRUE(program.Enabled(kCancelButton)) << c.arguments << ": the countdown is not running";
+        }
+        EXPECT_EQ(program.Quit(), 0u) << c.arguments;
+        EXPECT_TRUE(program.Records().empty()) << c.arguments;
+    }
 }
 
-std::wstring To16(const std::string& text) {
-    std::wstring wide(text.size() + 1, L'\0');
-    const int n = MultiByteToWideChar(1252, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
-    wide.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
-    return wide;
-}
-
-std::string TitleOf(HWND window) {
-    wchar_t title[512] = L"";
-    GetWindowTextW(window, title, 512);
-    return From16(title);
+void ExpectEndWithCommand(Program& program, const std::string& command, const std::string& label) {
+    EXPECT_EQ(program.WaitExit(8000), 0u) << label << ": exit code";
+    const std::vector<std::string> records = program.Records();
+    ASSERT_EQ(records.size(), 1u) << label << ": expected one started command";
+    EXPECT_EQ(records[0], command) << label;
 }
 
 // ---- Tray ----
@@ -401,25 +356,22 @@ void ReadToolTips(HANDLE process, HWND tooltip, char* remote,
     constexpr SIZE_T kTextOffset = 1024, kTextSize = 512; // units: 1024 bytes of the 4096
     const auto remoteText = static_cast<Pointer>(reinterpret_cast<UINT_PTR>(remote + kTextOffset));
     DWORD_PTR count = 0;
-    SendMessageTimeoutA(tooltip, TTM_GETTOOLCOUNT, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &count);
+    Ask(tooltip, TTM_GETTOOLCOUNT, 0, 0, &count);
     for (DWORD_PTR i = 0; i < count && i < 64; ++i) {
         RemoteToolInfo<Pointer> info{};
         info.cbSize = sizeof info;
         info.lpszText = remoteText;
         wchar_t text[kTextSize] = L"";
         SIZE_T moved = 0;
-        DWORD_PTR result = 0;
         WriteProcessMemory(process, remote, &info, sizeof info, &moved);
         WriteProcessMemory(process, remote + kTextOffset, text, sizeof text, &moved);
-        SendMessageTimeoutW(tooltip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
-                            kMessageTimeoutMs, &result);
+        Ask(tooltip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(remote));
         ReadProcessMemory(process, remote, &info, sizeof info, &moved);
         // Window handles are 32-bit values in processes of either width.
         HWND icon = reinterpret_cast<HWND>(static_cast<UINT_PTR>(info.hwnd));
         info.lpszText = remoteText;
         WriteProcessMemory(process, remote, &info, sizeof info, &moved);
-        SendMessageTimeoutW(tooltip, TTM_GETTEXTW, kTextSize, reinterpret_cast<LPARAM>(remote),
-                            SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result);
+        Ask(tooltip, TTM_GETTEXTW, kTextSize, reinterpret_cast<LPARAM>(remote));
         ReadProcessMemory(process, remote + kTextOffset, text, sizeof text - sizeof(wchar_t), &moved);
         tips->emplace_back(icon, From16(text));
     }
@@ -726,23 +678,7 @@ std::vector<HWND> Program::WindowsOfClass(const char* className) {
     if (pi_.dwProcessId == 0) {
         return {};
     }
-    return FindWindows(pi_.dwProcessId, className, nullptr, false);
-}
-
-HWND Program::FindTitled(const char* title) {
-    std::vector<HWND> found = FindWindows(pi_.dwProcessId, nullptr, title, true);
-    return found.empty() ? nullptr : found.front();
-}
-
-std::string Program::CloseBox(const char* title) {
-    HWND box = nullptr;
-    if (!WaitFor([&] { return (box = FindTitled(title)) != nullptr; }, 5000)) {
-        return "<no box '" + std::string(title) + "'>";
-    }
-    std::string text = TextOf(GetDlgItem(box, 0xFFFF)); // the box's static message text
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    WaitFor([&] { return !IsWindow(box); }, 5000);
-    return text;
+    return TopWindows(pi_.dwProcessId, className, nullptr, false);
 }
 
 HWND Program::Focus() {
@@ -760,21 +696,6 @@ HWND Program::Control(int number) {
     return main == nullptr ? nullptr : GetDlgItem(main, number);
 }
 
-std::string Program::TextOf(HWND window) {
-    if (window == nullptr) {
-        return "<no window>";
-    }
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &length)) {
-        return "<no answer>";
-    }
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG,
-                        kMessageTimeoutMs, &copied);
-    return From16(text.c_str());
-}
-
 std::string Program::Text(int number) {
     return TextOf(Control(number));
 }
@@ -786,20 +707,13 @@ bool Program::Enabled(int number) {
 
 int Program::Checked(int number) {
     DWORD_PTR state = 0;
-    if (!SendMessageTimeoutA(Control(number), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
-                             &state)) {
-        return -2;
-    }
-    return static_cast<int>(state);
+    return Ask(Control(number), BM_GETCHECK, 0, 0, &state) ? static_cast<int>(state) : -2;
 }
 
 int Program::Selection() {
     DWORD_PTR index = 0;
-    if (!SendMessageTimeoutA(Control(kTaskList), CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
-                             &index)) {
-        return -2;
-    }
-    return static_cast<int>(static_cast<LRESULT>(index));
+    return Ask(Control(kTaskList), CB_GETCURSEL, 0, 0, &index) ? static_cast<int>(static_cast<LRESULT>(index))
+                                                               : -2;
 }
 
 std::vector<std::string> Program::TaskItems() {
@@ -807,17 +721,14 @@ std::vector<std::string> Program::TaskItems() {
     std::vector<std::string> items;
     HWND list = Control(kTaskList);
     DWORD_PTR count = 0;
-    if (list == nullptr ||
-        !SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &count)) {
+    if (!Ask(list, CB_GETCOUNT, 0, 0, &count)) {
         return items;
     }
     for (DWORD_PTR i = 0; i < count && i < 100; ++i) {
         DWORD_PTR length = 0;
-        SendMessageTimeoutW(list, CB_GETLBTEXTLEN, i, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &length);
+        Ask(list, CB_GETLBTEXTLEN, i, 0, &length);
         std::wstring text(length + 1, L'\0');
-        DWORD_PTR copied = 0;
-        SendMessageTimeoutW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG,
-                            kMessageTimeoutMs, &copied);
+        Ask(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
         items.push_back(From16(text.c_str()));
     }
     return items;
@@ -834,22 +745,15 @@ RECT Program::ControlRect(int number) {
 }
 
 bool Program::Click(int number) {
-    HWND control = Control(number);
-    DWORD_PTR result = 0;
-    return control != nullptr &&
-           SendMessageTimeoutA(control, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result) != 0;
+    return Ask(Control(number), BM_CLICK);
 }
 
 void Program::SetText(int number, const std::string& text) {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(Control(number), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(To16(text).c_str()),
-                        SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result);
+    Ask(Control(number), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(To16(text).c_str()));
 }
 
 void Program::Select(int index) {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(Control(kTaskList), CB_SETCURSEL, static_cast<WPARAM>(index), 0, SMTO_ABORTIFHUNG,
-                        kMessageTimeoutMs, &result);
+    Ask(Control(kTaskList), CB_SETCURSEL, static_cast<WPARAM>(index));
 }
 
 void Program::ChooseMenu(int item) {

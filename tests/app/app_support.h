@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -86,31 +87,32 @@ constexpr ControlPlace kLayout[] = {
 };
 
 // The program folder (where Nachtriegel.exe, fake_tool.exe and the image folders are), temporary
-// folders, reading files and waiting: the helpers of all test programs.
+// folders, reading and writing files and waiting: the helpers of all test programs.
 using testsupport::BinDir;
 using testsupport::MakeTempDir;
 using testsupport::ReadFile;
 using testsupport::RemoveTree;
 using testsupport::WaitFor;
+using testsupport::WriteBytes;
 
 // The Windows system directory.
 std::string SystemDir();
 // Size of a file, or -1.
 long long FileSize(const std::string& path);
-// Writes a file of exactly `bytes` bytes (zeros).
-bool WriteSizedFile(const std::string& path, long long bytes);
 
 // Installs the recorder as system32\shutdown.exe and system32\rundll32.exe and proves that
 // starting those paths runs the recorder. Checked once per test program; false (with the
 // reason) when the final actions could reach a real tool.
 bool RecorderReady(std::string* why);
 
-// Texts are read from the program's windows as Unicode and compared as 1252 bytes, like the tables here
-// (From16: a character 1252 lacks becomes '?'); texts for it go as Unicode from 1252 (To16). A window's
-// title read so.
-std::string From16(const wchar_t* text);
-std::wstring To16(const std::string& text);
-std::string TitleOf(HWND window);
+// Texts are read from the program's windows as Unicode and compared as 1252 bytes, like the tables here;
+// its windows found by class and title and asked by message.
+using testsupport::Ask;
+using testsupport::From16;
+using testsupport::TextOf;
+using testsupport::TitleOf;
+using testsupport::To16;
+using testsupport::TopWindows;
 
 // Tray icons shown in Wine's stand-alone tray (of all programs).
 int TrayIconCount();
@@ -196,18 +198,20 @@ class Program {
     std::string BannerText(HWND banner);
     // All top-level windows of this process with the class name.
     std::vector<HWND> WindowsOfClass(const char* className);
-    // Visible top-level window of this process with the title, or null (message boxes).
-    HWND FindTitled(const char* title);
-    // Waits for the message box with the title, presses its OK and returns its message text
-    // ("<no box 'title'>" when none came).
-    std::string CloseBox(const char* title);
+    // Waits for the message box (a visible top-level window of this process) with the title: the box or
+    // null; its message text once OK is pressed ("<no box 'title'>" when none came).
+    HWND FindBox(const char* title, DWORD timeoutMs = 5000) {
+        return testsupport::FindBox(title, ProcessId(), timeoutMs);
+    }
+    std::string CloseBox(const char* title) {
+        return testsupport::CloseBox(title, ProcessId());
+    }
     // The keyboard focus of the thread that owns the main window (GetGUIThreadInfo), or null.
     HWND Focus();
 
     // Controls of window 0 by number.
     HWND Control(int number);
     std::string Text(int number);
-    std::string TextOf(HWND window);
     bool Enabled(int number);
     int Checked(int number); // BM_GETCHECK
     int Selection();         // task list CB_GETCURSEL
@@ -222,6 +226,11 @@ class Program {
     void TrayCallback(LPARAM mouseMessage);       // MSG_TRAY_NOTIFY for tray icon 1
     void HoverTray(DWORD ms);                     // WM_MOUSEMOVE callbacks, as the mouse resting on it
     bool Keys(const std::vector<WORD>& keys);     // SendInput: press in order, release reversed
+    // "Beenden" chosen in the menu; the exit code once the program ended, STILL_ACTIVE after 5 s.
+    DWORD Quit() {
+        ChooseMenu(kItemQuit);
+        return WaitExit(5000);
+    }
     // A real left click in the middle of the control, as a user's: unlike BM_CLICK it lets the focus
     // change (and its event) be taken before the click.
     bool MouseClick(int number);
@@ -232,6 +241,10 @@ class Program {
     // and among them the one whose tip is the main window's title, or null.
     std::vector<HWND> NewTrayIcons();
     HWND TrayIcon();
+    // Whether the new tray icons are gone within 3 s.
+    bool TrayIconsGone() {
+        return WaitFor([this] { return NewTrayIcons().empty(); }, 3000);
+    }
 
     // Before Launch/Start: the program logs its execution-state requests, its taskbar calls and its
     // message-filter changes to Wine's debug output, which reaches this test program's own output file
@@ -288,6 +301,19 @@ class Program {
     std::vector<HWND> traysBefore_;
     HWND main_ = nullptr;
 };
+
+// The first banner of a run with the arguments, and the sentence it must say.
+struct SentenceCase {
+    const char* arguments;
+    const char* sentence;
+};
+// Runs each case: its banner comes and says the sentence, "Beenden" then ends the program cleanly without a
+// command. With stillCountingMs, the countdown must first still be running that long after the banner
+// (nothing started, "Abbrechen" enabled).
+void ExpectBannerSentences(std::initializer_list<SentenceCase> cases, DWORD stillCountingMs = 0);
+
+// The program ends cleanly (within 8 s), having started exactly this one command; label names the case.
+void ExpectEndWithCommand(Program& program, const std::string& command, const std::string& label = "");
 
 // Expected command line for a tool in the system directory with its switches.
 std::string ExpectedCommand(const char* tool, const char* switches);

@@ -117,8 +117,7 @@ TEST(Banner, test_banner_slides_in_stays_three_seconds_and_slides_out) {
     ASSERT_TRUE(program.Click(kCancelButton));
     Sleep(500);
     EXPECT_TRUE(program.Records().empty());
-    program.ChooseMenu(kItemQuit);
-    EXPECT_EQ(program.WaitExit(5000), 0u);
+    EXPECT_EQ(program.Quit(), 0u);
     DestroyWindow(editor);
 }
 
@@ -137,8 +136,7 @@ TEST(Banner, test_high_contrast_gives_the_banner_the_highlight_colours) {
     EXPECT_EQ(ScreenPixel(GetSystemMetrics(SM_CXSCREEN) - 10, 12), back) << "expected the highlight colour";
     RECT textArea = {apptest::Scaled(5), apptest::Scaled(5), apptest::Scaled(300), apptest::Scaled(25)};
     EXPECT_TRUE(AnyPixel(textArea, front)) << "expected text in the highlight's text colour";
-    program.ChooseMenu(kItemQuit);
-    EXPECT_EQ(program.WaitExit(5000), 0u);
+    EXPECT_EQ(program.Quit(), 0u);
     EXPECT_TRUE(program.Records().empty());
 }
 
@@ -166,35 +164,19 @@ TEST(Banner, test_slide_keeps_its_time_when_every_sleep_ends_on_a_clock_tick) {
     EXPECT_NEAR(at[3] - at[2], 390, 30) << "slide-out";
     Sleep(100);
     EXPECT_EQ(Top(banner), apptest::Scaled(-40)) << "the slide ends above the screen";
-    program.ChooseMenu(kItemQuit);
-    EXPECT_EQ(program.WaitExit(5000), 0u);
+    EXPECT_EQ(program.Quit(), 0u);
     EXPECT_TRUE(program.Records().empty());
 }
 
 TEST(Banner, test_sentence_names_the_task_and_the_minutes_left) {
     REQUIRE_RECORDER();
-    struct SentenceCase {
-        const char* arguments;
-        const char* sentence;
-    };
-    const SentenceCase cases[] = {
+    apptest::ExpectBannerSentences({
         {"end 130 x 1", "Hinweis: Der Computer wird in 2 Minute(n) heruntergefahren"},
         {"restart 130 x 1", "Hinweis: Der Computer wird in 2 Minute(n) neu gestartet"},
         {"standby 130 x 1", "Hinweis: Der Computer wird in 2 Minute(n) in den Standby/Ruhezustand versetzt"},
         {"change-user 125 x 1", "Hinweis: Der Benutzer wird in 2 Minute(n) gewechselt"},
         {"end-user 59 x 1 1", "Hinweis: Der Benutzer wird in 0 Minute(n) abgemeldet"},
-    };
-    for (const SentenceCase& c : cases) {
-        Program program;
-        ASSERT_TRUE(program.Start(c.arguments)) << c.arguments;
-        HWND banner = program.WaitForBanner(4000);
-        ASSERT_NE(banner, nullptr) << c.arguments << ": no banner";
-        EXPECT_TRUE(apptest::WaitFor([&] { return GetDlgItem(banner, kBannerText) != nullptr; }, 1000));
-        EXPECT_EQ(program.BannerText(banner), c.sentence) << c.arguments;
-        program.ChooseMenu(kItemQuit);
-        EXPECT_EQ(program.WaitExit(5000), 0u) << c.arguments;
-        EXPECT_TRUE(program.Records().empty()) << c.arguments;
-    }
+    });
 }
 
 TEST(Banner, test_tone_box_alone_shows_no_banner) {
@@ -203,8 +185,7 @@ TEST(Banner, test_tone_box_alone_shows_no_banner) {
     ASSERT_TRUE(program.Start("end 70 x 0 1"));
     EXPECT_EQ(program.WaitForBanner(2500), nullptr) << "a banner appeared with only the tone box checked";
     EXPECT_TRUE(program.Running());
-    program.ChooseMenu(kItemQuit);
-    EXPECT_EQ(program.WaitExit(5000), 0u);
+    EXPECT_EQ(program.Quit(), 0u);
 }
 
 TEST(Banner, test_new_banner_replaces_the_old_one_and_closing_a_banner_ends_its_thread) {

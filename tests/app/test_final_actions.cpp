@@ -32,10 +32,7 @@ constexpr double kLateMs = 1800;
 
 // Expects exactly one recorded command and a clean exit.
 void ExpectOneCommandAndExit(Program& program, const TaskCase& task) {
-    EXPECT_EQ(program.WaitExit(8000), 0u) << task.keyword << ": exit code";
-    std::vector<std::string> records = program.Records();
-    ASSERT_EQ(records.size(), 1u) << task.keyword << ": expected one started command";
-    EXPECT_EQ(records[0], apptest::ExpectedCommand(task.tool, task.switches)) << task.keyword;
+    apptest::ExpectEndWithCommand(program, apptest::ExpectedCommand(task.tool, task.switches), task.keyword);
 }
 
 } // namespace
@@ -53,8 +50,7 @@ TEST(FinalActions, test_each_task_starts_its_tool_after_field_plus_one_seconds) 
         EXPECT_LE(recordedAt - (program.ReadyAtMs() - program.StartedAtMs()), expectedMs + kLateMs)
             << task.keyword << ": started too late";
         ExpectOneCommandAndExit(program, task);
-        EXPECT_TRUE(apptest::WaitFor([&] { return program.NewTrayIcons().empty(); }, 3000))
-            << task.keyword << ": the tray icon outlived the program";
+        EXPECT_TRUE(program.TrayIconsGone()) << task.keyword << ": the tray icon outlived the program";
         field = field == 1 ? 2 : 1;
     }
 }
@@ -94,10 +90,8 @@ TEST(FinalActions, test_negative_or_zero_field_acts_and_a_field_without_number_i
         for (const char* text : {"", "abc", " - 5"}) {
             program.SetText(kTimeField, text);
             ASSERT_TRUE(program.MouseClick(kStartButton));
-            HWND box = nullptr;
-            ASSERT_TRUE(
-                apptest::WaitFor([&] { return (box = program.FindTitled("Zeit fehlt")) != nullptr; }, 5000))
-                << "field '" << text << "': no box";
+            HWND box = program.FindBox("Zeit fehlt");
+            ASSERT_NE(box, nullptr) << "field '" << text << "': no box";
             EXPECT_EQ(GetWindow(box, GW_OWNER), main)
                 << "field '" << text << "': the box must be the main window's";
             EXPECT_FALSE(IsWindowEnabled(main)) << "field '" << text << "': the box must be modal";
@@ -202,47 +196,27 @@ TEST(FinalActions, test_numbers_past_the_32_bit_range_never_come_due) {
     REQUIRE_RECORDER();
     // Wrapped, 4294967296 would be 0 (the task after a second) and 2147483648 would be negative
     // (the task at once). They count as the largest time instead; the banner says how much.
-    struct HugeCase {
-        const char* arguments;
-        const char* sentence;
-    };
-    const HugeCase cases[] = {
-        {"restart 4294967296 x 1", "Hinweis: Der Computer wird in 35791394 Minute(n) neu gestartet"},
-        {"end 2147483648 x 1", "Hinweis: Der Computer wird in 35791394 Minute(n) heruntergefahren"},
-        {"end-user 99999999999 x 1", "Hinweis: Der Benutzer wird in 35791394 Minute(n) abgemeldet"},
-    };
-    for (const HugeCase& c : cases) {
-        Program program;
-        ASSERT_TRUE(program.Start(c.arguments)) << c.arguments;
-        HWND banner = program.WaitForBanner(4000);
-        ASSERT_NE(banner, nullptr) << c.arguments << ": no banner";
-        EXPECT_TRUE(apptest::WaitFor([&] { return program.BannerText(banner) == c.sentence; }, 2000))
-            << c.arguments << ": expected '" << c.sentence << "', got '" << program.BannerText(banner) << "'";
-        Sleep(1500);
-        EXPECT_TRUE(program.Running()) << c.arguments << ": the countdown ended";
-        EXPECT_TRUE(program.Records().empty()) << c.arguments << ": a command was started";
-        EXPECT_TRUE(program.Enabled(kCancelButton)) << c.arguments << ": the countdown is not running";
-        program.ChooseMenu(kItemQuit);
-        EXPECT_EQ(program.WaitExit(5000), 0u) << c.arguments;
-        EXPECT_TRUE(program.Records().empty()) << c.arguments;
-    }
-    {
-        // The same typed in and started with the button; the field's 10 digits are kept.
-        Program program;
-        ASSERT_TRUE(program.Start(""));
-        program.SetText(kTimeField, "4294967296");
-        ASSERT_TRUE(program.Click(kStartButton));
-        Sleep(2500);
-        EXPECT_TRUE(program.Running());
-        EXPECT_TRUE(program.Records().empty()) << "a command was started";
-        EXPECT_EQ(program.Text(kTimeField), "4294967296");
-        ASSERT_TRUE(program.Click(kCancelButton));
-        EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(kStartButton); }, 3000))
-            << "Abbrechen did not stop";
-        program.ChooseMenu(kItemQuit);
-        EXPECT_EQ(program.WaitExit(5000), 0u);
-        EXPECT_TRUE(program.Records().empty());
-    }
+    apptest::ExpectBannerSentences(
+        {
+            {"restart 4294967296 x 1", "Hinweis: Der Computer wird in 35791394 Minute(n) neu gestartet"},
+            {"end 2147483648 x 1", "Hinweis: Der Computer wird in 35791394 Minute(n) heruntergefahren"},
+            {"end-user 99999999999 x 1", "Hinweis: Der Benutzer wird in 35791394 Minute(n) abgemeldet"},
+        },
+        1500);
+    // The same typed in and started with the button; the field's 10 digits are kept.
+    Program program;
+    ASSERT_TRUE(program.Start(""));
+    program.SetText(kTimeField, "4294967296");
+    ASSERT_TRUE(program.Click(kStartButton));
+    Sleep(2500);
+    EXPECT_TRUE(program.Running());
+    EXPECT_TRUE(program.Records().empty()) << "a command was started";
+    EXPECT_EQ(program.Text(kTimeField), "4294967296");
+    ASSERT_TRUE(program.Click(kCancelButton));
+    EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(kStartButton); }, 3000))
+        << "Abbrechen did not stop";
+    EXPECT_EQ(program.Quit(), 0u);
+    EXPECT_TRUE(program.Records().empty());
 }
 
 namespace {
@@ -281,8 +255,5 @@ TEST(FinalActions, test_the_lanes_program_starts_its_tool_by_the_system_path) {
     CloseHandle(process);
     EXPECT_EQ(wow64 != FALSE, sizeof(void*) == 4) << "expected a 32-bit program only in the i686 lane";
     ASSERT_GT(program.WaitForRecord(10000), 0) << "the tool did not reach the recorder";
-    EXPECT_EQ(program.WaitExit(8000), 0u);
-    std::vector<std::string> records = program.Records();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0], "\"C:\\windows\\system32\\shutdown.exe\" -s -f");
+    apptest::ExpectEndWithCommand(program, "\"C:\\windows\\system32\\shutdown.exe\" -s -f");
 }

@@ -79,8 +79,7 @@ TEST(MainLoop, test_cancel_leaves_no_warning_and_no_command) {
     EXPECT_EQ(Banners(program), bannersAtCancel) << "a warning came after Abbrechen";
     EXPECT_TRUE(program.Running());
     EXPECT_TRUE(IdleSet(program));
-    program.ChooseMenu(kItemQuit);
-    EXPECT_EQ(program.WaitExit(5000), 0u);
+    EXPECT_EQ(program.Quit(), 0u);
 }
 
 // The computer is kept awake while a countdown runs and until its tool has started; "Abbrechen" gives it
@@ -103,10 +102,7 @@ TEST(MainLoop, test_cancel_then_start_counts_afresh) {
     double elapsed = apptest::NowMs() - startedAt;
     EXPECT_GE(elapsed, 3000.0) << "the new countdown must start from 0";
     EXPECT_LE(elapsed, 4800.0);
-    EXPECT_EQ(program.WaitExit(8000), 0u);
-    std::vector<std::string> records = program.Records();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0], apptest::ExpectedCommand("shutdown.exe", "-r -f"));
+    apptest::ExpectEndWithCommand(program, apptest::ExpectedCommand("shutdown.exe", "-r -f"));
     // Held until the tool has started: an idle machine could otherwise fall asleep between the count's
     // end and the shutdown. The process's end lets go.
     EXPECT_EQ(States(program), std::vector<DWORD>({kStayAwake, kLetGo, kStayAwake}))
@@ -141,8 +137,7 @@ TEST(MainLoop, test_countdown_shows_on_the_real_taskbar_object_once_the_button_i
         << "expected 99 + 1 steps, got " << values[0];
     ASSERT_EQ(states.size(), 1u) << "expected Abbrechen to clear the button";
     EXPECT_NE(states[0].find("flags 0"), std::string::npos) << "expected no progress, got " << states[0];
-    program.ChooseMenu(kItemQuit);
-    EXPECT_EQ(program.WaitExit(5000), 0u);
+    EXPECT_EQ(program.Quit(), 0u);
 }
 
 TEST(MainLoop, test_every_way_out_ends_the_program_without_the_task) {
@@ -164,8 +159,7 @@ TEST(MainLoop, test_every_way_out_ends_the_program_without_the_task) {
         EXPECT_EQ(program.WaitExit(5000), 0u) << way.name;
         Sleep(3500 - std::min(3500.0, apptest::NowMs() - program.StartedAtMs()));
         EXPECT_TRUE(program.Records().empty()) << way.name << ": the task ran";
-        EXPECT_TRUE(apptest::WaitFor([&] { return program.NewTrayIcons().empty(); }, 3000))
-            << way.name << ": the tray icon was left behind";
+        EXPECT_TRUE(program.TrayIconsGone()) << way.name << ": the tray icon was left behind";
     }
 }
 
@@ -209,8 +203,7 @@ TEST(MainLoop, test_hide_show_minimise_and_tray_clicks) {
     program.TrayCallback(WM_LBUTTONUP);
     ExpectBroughtBack(program, "minimise box, left click");
     EXPECT_EQ(program.Focus(), field) << "minimise box, left click: the focus did not come back";
-    program.ChooseMenu(kItemQuit);
-    EXPECT_EQ(program.WaitExit(5000), 0u);
+    EXPECT_EQ(program.Quit(), 0u);
 
     Program hidden; // the guide's safe start, brought back with the tray menu
     ASSERT_TRUE(hidden.Start("x 900 minimize"));
@@ -219,8 +212,7 @@ TEST(MainLoop, test_hide_show_minimise_and_tray_clicks) {
     hidden.ChooseMenu(kItemShow);
     ExpectBroughtBack(hidden, "minimize, Anzeigen");
     EXPECT_TRUE(IdleSet(hidden)) << "showing the window must start nothing";
-    hidden.ChooseMenu(kItemQuit);
-    EXPECT_EQ(hidden.WaitExit(5000), 0u);
+    EXPECT_EQ(hidden.Quit(), 0u);
     EXPECT_TRUE(hidden.Records().empty());
 }
 
@@ -240,7 +232,7 @@ TEST(MainLoop, test_taskbar_restart_brings_the_tray_icon_back) {
     icon.hWnd = main;
     icon.uID = kTrayIconNumber;
     ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));
-    ASSERT_TRUE(apptest::WaitFor([&] { return program.NewTrayIcons().empty(); }, 3000));
+    ASSERT_TRUE(program.TrayIconsGone());
     for (int round = 1; round <= 2; ++round) {
         PostMessageA(main, taskbarCreated, 0, 0);
         EXPECT_TRUE(apptest::WaitFor([&] { return program.TrayIcon() != nullptr; }, 3000))
@@ -253,11 +245,9 @@ TEST(MainLoop, test_taskbar_restart_brings_the_tray_icon_back) {
     program.TrayCallback(WM_LBUTTONUP);
     EXPECT_TRUE(apptest::WaitFor([&] { return IsWindowVisible(main) != FALSE; }, 2000))
         << "a left click on the icon did not show the window";
-    program.ChooseMenu(kItemQuit);
-    EXPECT_EQ(program.WaitExit(5000), 0u);
+    EXPECT_EQ(program.Quit(), 0u);
     EXPECT_TRUE(program.Records().empty());
-    EXPECT_TRUE(apptest::WaitFor([&] { return program.NewTrayIcons().empty(); }, 3000))
-        << "the tray icon outlived the program";
+    EXPECT_TRUE(program.TrayIconsGone()) << "the tray icon outlived the program";
 }
 
 TEST(MainLoop, test_tray_right_click_opens_the_popup_menu) {
@@ -265,21 +255,10 @@ TEST(MainLoop, test_tray_right_click_opens_the_popup_menu) {
     Program program;
     ASSERT_TRUE(program.Start(""));
     program.TrayCallback(WM_RBUTTONUP);
-    HWND popup = nullptr;
     EXPECT_TRUE(apptest::WaitFor(
-        [&] {
-            std::vector<HWND> menus = program.WindowsOfClass("#32768");
-            for (HWND menu : menus) {
-                if (IsWindowVisible(menu)) {
-                    popup = menu;
-                    return true;
-                }
-            }
-            return false;
-        },
-        3000))
+        [&] { return !apptest::TopWindows(program.ProcessId(), "#32768", nullptr, true).empty(); }, 3000))
         << "no pop-up menu appeared";
-    if (popup != nullptr) {
+    if (!apptest::TopWindows(program.ProcessId(), "#32768", nullptr, true).empty()) {
         // The menu's three items, chosen with the keyboard: the last one is "Beenden".
         program.Keys({VK_UP});
         program.Keys({VK_RETURN});
@@ -291,7 +270,7 @@ TEST(MainLoop, test_about_and_liability_messages_and_their_shortcuts) {
     REQUIRE_RECORDER();
     // The size shown is that of the file named Nachtriegel.exe in the current directory, read anew.
     std::string current = apptest::MakeTempDir("about");
-    ASSERT_TRUE(apptest::WriteSizedFile(current + "\\Nachtriegel.exe", 1000));
+    ASSERT_TRUE(apptest::WriteBytes(current + "\\Nachtriegel.exe", std::string(1000, '\0')));
     {
         Program program;
         apptest::Layout layout;
@@ -300,7 +279,7 @@ TEST(MainLoop, test_about_and_liability_messages_and_their_shortcuts) {
         ASSERT_TRUE(program.Keys({VK_CONTROL, 'I'}));
         EXPECT_EQ(program.CloseBox("Informationen"), std::string("Nachtriegel 0.1000\r\r") + kAboutBody);
 
-        ASSERT_TRUE(apptest::WriteSizedFile(current + "\\Nachtriegel.exe", 2345));
+        ASSERT_TRUE(apptest::WriteBytes(current + "\\Nachtriegel.exe", std::string(2345, '\0')));
         program.ChooseMenu(kItemAbout);
         EXPECT_EQ(program.CloseBox("Informationen"), std::string("Nachtriegel 0.2345\r\r") + kAboutBody)
             << "the about text must be built anew";
@@ -315,14 +294,11 @@ TEST(MainLoop, test_about_and_liability_messages_and_their_shortcuts) {
         ASSERT_TRUE(program.Keys({VK_CONTROL, 'E'}));
         program.ChooseMenu(kItemSettings);
         Sleep(700);
-        std::vector<HWND> boxes = program.WindowsOfClass("#32770");
-        EXPECT_TRUE(std::none_of(boxes.begin(), boxes.end(), [](HWND w) {
-            return IsWindowVisible(w) != FALSE;
-        })) << "Einstellungen opened something";
+        EXPECT_TRUE(apptest::TopWindows(program.ProcessId(), "#32770", nullptr, true).empty())
+            << "Einstellungen opened something";
         EXPECT_TRUE(IdleSet(program));
         EXPECT_TRUE(program.Running());
-        program.ChooseMenu(kItemQuit);
-        EXPECT_EQ(program.WaitExit(5000), 0u);
+        EXPECT_EQ(program.Quit(), 0u);
     }
     apptest::RemoveTree(current);
 }
@@ -332,15 +308,12 @@ TEST(MainLoop, test_countdown_ends_the_program_while_a_message_box_is_open) {
     Program program;
     ASSERT_TRUE(program.Start("change-user 2"));
     program.ChooseMenu(kItemLiability);
-    ASSERT_TRUE(apptest::WaitFor([&] { return program.FindTitled("Haftung") != nullptr; }, 3000));
+    ASSERT_NE(program.FindBox("Haftung", 3000), nullptr);
     // The box stays open; the countdown's end must still end the whole program cleanly.
     ASSERT_GT(program.WaitForRecord(10000), 0);
-    EXPECT_EQ(program.WaitExit(8000), 0u);
-    std::vector<std::string> records = program.Records();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0], apptest::ExpectedCommand("rundll32.exe", "user32.dll,LockWorkStation"));
-    EXPECT_TRUE(apptest::WaitFor([&] { return program.NewTrayIcons().empty(); }, 3000))
-        << "the tray icon was left behind";
+    apptest::ExpectEndWithCommand(program,
+                                  apptest::ExpectedCommand("rundll32.exe", "user32.dll,LockWorkStation"));
+    EXPECT_TRUE(program.TrayIconsGone()) << "the tray icon was left behind";
 }
 
 // The keyboard as a user meets it: the focus starts on the task list and comes back where it was,

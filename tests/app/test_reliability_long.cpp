@@ -382,8 +382,7 @@ void EndRun(Program& program, const std::string& line, const Expectation& e) {
     if (e.task >= 0 && e.limit <= 1) {
         EXPECT_EQ(program.WaitExit(10000), 0u) << where << ": the countdown did not end the program";
     } else {
-        program.ChooseMenu(kItemQuit);
-        EXPECT_EQ(program.WaitExit(5000), 0u) << where << ": exit code after Beenden";
+        EXPECT_EQ(program.Quit(), 0u) << where << ": exit code after Beenden";
     }
 }
 
@@ -406,19 +405,6 @@ void CheckRecords(Program& program, const std::string& line, const Expectation& 
     }
 }
 
-// Writes a file with the given bytes.
-bool WriteBytes(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    DWORD written = 0;
-    const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
-    CloseHandle(file);
-    return ok;
-}
-
 // Lays out a current directory whose ten image files are all damaged the same way.
 enum class Damage { Empty, Truncated, BitmapGarbage, IconGarbage, Directory };
 
@@ -435,19 +421,19 @@ std::string DamagedFolder(Damage damage) {
         }
         switch (damage) {
             case Damage::Empty:
-                WriteBytes(path, "");
+                apptest::WriteBytes(path, "");
                 break;
             case Damage::Truncated: {
                 const std::string whole = apptest::ReadFile(apptest::BinDir() + "\\" + name);
-                WriteBytes(path, whole.substr(0, whole.size() * 2 / 5));
+                apptest::WriteBytes(path, whole.substr(0, whole.size() * 2 / 5));
                 break;
             }
             case Damage::BitmapGarbage:
-                WriteBytes(path, "BM" + garbage);
+                apptest::WriteBytes(path, "BM" + garbage);
                 break;
             case Damage::IconGarbage:
                 // Reserved 0, type 1 (icon), three entries — followed by nothing that makes sense.
-                WriteBytes(path, std::string("\0\0\1\0\3\0", 6) + garbage);
+                apptest::WriteBytes(path, std::string("\0\0\1\0\3\0", 6) + garbage);
                 break;
             case Damage::Directory:
                 CreateDirectoryA(path.c_str(), nullptr);
@@ -612,8 +598,7 @@ TEST(ReliabilityLong, test_thousand_start_cancel_cycles_start_nothing_and_leave_
     // Still the same program: a last start runs, Esc's menu item ends it with exit code 0.
     ASSERT_TRUE(program.Click(kStartButton));
     EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(kCancelButton); }, 3000));
-    program.ChooseMenu(kItemQuit);
-    EXPECT_EQ(program.WaitExit(5000), 0u);
+    EXPECT_EQ(program.Quit(), 0u);
     EXPECT_TRUE(program.Records().empty()) << "the task ran although the program was ended";
 }
 
@@ -700,8 +685,7 @@ TEST(ReliabilityLong, test_damaged_image_files_leave_their_places_empty) {
             EXPECT_TRUE(program.Click(kCancelButton));
             EXPECT_TRUE(apptest::WaitFor([&] { return program.Enabled(kStartButton); }, 3000))
                 << DamageName(damage);
-            program.ChooseMenu(kItemQuit);
-            EXPECT_EQ(program.WaitExit(5000), 0u) << DamageName(damage);
+            EXPECT_EQ(program.Quit(), 0u) << DamageName(damage);
             EXPECT_TRUE(program.Records().empty()) << DamageName(damage);
         }
         apptest::RemoveTree(dir);
@@ -737,8 +721,7 @@ TEST(ReliabilityLong, test_program_file_missing_or_a_directory_shows_in_the_vers
         EXPECT_EQ(apptest::Inspect(program.Main()).title, c.title) << "program file " << c.name;
         SIZE size = ControlSize(program, kIntroImage);
         EXPECT_GT(size.cx, 0) << "the pictures of the current directory are shown";
-        program.ChooseMenu(kItemQuit);
-        EXPECT_EQ(program.WaitExit(5000), 0u) << c.name;
+        EXPECT_EQ(program.Quit(), 0u) << c.name;
         EXPECT_TRUE(program.Records().empty());
         apptest::RemoveTree(dir);
     }

@@ -116,8 +116,7 @@ TEST(Startup, test_main_window_lets_the_shells_messages_through_its_filter) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(allowed, expected) << "expected each of the shell's two messages let through once, got "
                                  << calls.size() << " filter changes";
-    program.ChooseMenu(kItemQuit);
-    EXPECT_EQ(program.WaitExit(5000), 0u);
+    EXPECT_EQ(program.Quit(), 0u);
 }
 
 TEST(Startup, test_task_keyword_starts_the_countdown_at_once) {
@@ -136,8 +135,7 @@ TEST(Startup, test_task_keyword_starts_the_countdown_at_once) {
     EXPECT_EQ(program.Banner(), nullptr) << "a banner appeared although its box is unchecked";
     EXPECT_TRUE(program.Running());
     EXPECT_TRUE(program.Records().empty());
-    program.ChooseMenu(kItemQuit);
-    EXPECT_EQ(program.WaitExit(5000), 0u);
+    EXPECT_EQ(program.Quit(), 0u);
     EXPECT_TRUE(program.Records().empty()) << "the task ran although the program was ended";
 }
 
@@ -175,11 +173,9 @@ TEST(Startup, test_minimize_with_both_boxes_hides_the_window_to_the_tray) {
         EXPECT_EQ(program.Checked(kBannerBox), BST_CHECKED);
         EXPECT_EQ(program.Checked(kToneBox), BST_CHECKED);
         ExpectControlSet(program, true);
-        program.ChooseMenu(kItemQuit);
-        EXPECT_EQ(program.WaitExit(5000), 0u);
+        EXPECT_EQ(program.Quit(), 0u);
         EXPECT_TRUE(program.Records().empty());
-        EXPECT_TRUE(apptest::WaitFor([&] { return program.NewTrayIcons().empty(); }, 3000))
-            << shell << ": the tray icon outlived the program";
+        EXPECT_TRUE(program.TrayIconsGone()) << shell << ": the tray icon outlived the program";
     }
 }
 
@@ -224,10 +220,10 @@ TEST(Startup, test_unrecognised_parameters_only_hold_their_place) {
 TEST(Startup, test_start_from_another_directory_still_works) {
     REQUIRE_RECORDER();
     std::string elsewhere = apptest::MakeTempDir("cwd");
+    apptest::Layout layout; // every run's current directory
+    layout.currentDir = elsewhere;
     {
         Program program;
-        apptest::Layout layout;
-        layout.currentDir = elsewhere;
         ASSERT_TRUE(program.Start("", layout));
         EXPECT_EQ(apptest::Inspect(program.Main()).title, "Nachtriegel 0.-1");
         Sleep(500);
@@ -242,17 +238,12 @@ TEST(Startup, test_start_from_another_directory_still_works) {
         program.SetText(kTimeField, "1");
         ASSERT_TRUE(program.Click(kStartButton));
         EXPECT_GT(program.WaitForRecord(8000), 0) << "no command was started";
-        EXPECT_EQ(program.WaitExit(5000), 0u);
-        std::vector<std::string> records = program.Records();
-        ASSERT_EQ(records.size(), 1u);
-        EXPECT_EQ(records[0], apptest::ExpectedCommand("shutdown.exe", "-s -f"));
+        apptest::ExpectEndWithCommand(program, apptest::ExpectedCommand("shutdown.exe", "-s -f"));
     }
     {
         // The size shown is that of the file of this name in the current directory.
-        ASSERT_TRUE(apptest::WriteSizedFile(elsewhere + "\\Nachtriegel.exe", 4321));
+        ASSERT_TRUE(apptest::WriteBytes(elsewhere + "\\Nachtriegel.exe", std::string(4321, '\0')));
         Program program;
-        apptest::Layout layout;
-        layout.currentDir = elsewhere;
         ASSERT_TRUE(program.Start("", layout));
         EXPECT_EQ(apptest::Inspect(program.Main()).title, "Nachtriegel 0.4321");
     }
@@ -260,8 +251,6 @@ TEST(Startup, test_start_from_another_directory_still_works) {
         // Without a tray icon "minimize" must not hide the window for good: it stays minimised
         // (on the task bar), from where the user can bring it back.
         Program program;
-        apptest::Layout layout;
-        layout.currentDir = elsewhere;
         ASSERT_TRUE(program.Start("x 60 minimize", layout));
         EXPECT_TRUE(apptest::WaitFor([&] { return apptest::Inspect(program.Main()).minimized; }, 3000))
             << "expected the window minimised";
@@ -291,8 +280,6 @@ TEST(Startup, test_dll_planted_beside_the_program_is_refused) {
         EXPECT_GT(rect.right - rect.left, 0) << "image control " << image << " shows no picture";
     }
     EXPECT_TRUE(apptest::WaitFor([&] { return program.TrayIcon() != nullptr; }, 3000)) << "no tray icon";
-    program.ChooseMenu(kItemQuit);
-    EXPECT_EQ(program.WaitExit(5000), 0u);
-    EXPECT_TRUE(apptest::WaitFor([&] { return program.NewTrayIcons().empty(); }, 3000))
-        << "the tray icon outlived the program";
+    EXPECT_EQ(program.Quit(), 0u);
+    EXPECT_TRUE(program.TrayIconsGone()) << "the tray icon outlived the program";
 }

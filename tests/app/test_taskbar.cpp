@@ -40,11 +40,8 @@ DWORD WINAPI RunProgram(LPVOID) {
 
 // Window 0 of this process, once its last control exists.
 HWND OwnMainWindow() {
-    HWND window = nullptr;
-    while ((window = FindWindowExA(nullptr, window, "WindowClass_0", nullptr)) != nullptr) {
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        if (process == GetCurrentProcessId() && GetDlgItem(window, kToneBox) != nullptr)
+    for (HWND window : apptest::TopWindows(GetCurrentProcessId(), "WindowClass_0", nullptr, false)) {
+        if (GetDlgItem(window, kToneBox) != nullptr)
             return window;
     }
     return nullptr;

@@ -8,6 +8,8 @@
 #include "window/events.h"
 #include "window/window.h"
 
+#include <cstring>
+
 // Initialises the toolkit modules once per process.
 void TestToolkit_Init() {
     static bool done = false;
@@ -36,6 +38,23 @@ std::vector<int32_t> Test_DrainEvents(DWORD quietMs, DWORD maxMs,
             onEvent(code);
     }
     return codes;
+}
+
+::testing::AssertionResult Test_WaitForEvent(int32_t wanted, DWORD maxMs) {
+    std::string seen;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < maxMs) {
+        const int32_t code = Win_WaitEvent(100);
+        if (code == wanted)
+            return ::testing::AssertionSuccess();
+        seen += std::to_string(code) + " ";
+    }
+    return ::testing::AssertionFailure() << "expected event " << wanted << ", got only: " << seen;
+}
+
+void Test_PostKey(HWND hwnd, WPARAM vk) {
+    PostMessageA(hwnd, WM_KEYDOWN, vk, 1);
+    PostMessageA(hwnd, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
 }
 
 namespace testsupport {
@@ -105,6 +124,17 @@ std::string ReadFile(const std::string& path) {
     return content;
 }
 
+bool WriteBytes(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
 // Splits at LF and drops a CR before it.
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -133,6 +163,98 @@ bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs, DWORD stepMs) {
             return cond();
         Sleep(stepMs < timeoutMs - elapsed ? stepMs : timeoutMs - elapsed);
     }
+}
+
+// ---- Window texts ----
+
+// How long a window (of another process, perhaps busy) may take to answer.
+constexpr DWORD kMessageTimeoutMs = 5000;
+
+// Through the fixed table of code page 1252 (never this process's ANSI code page, 1251 in the code-page
+// run), without best-fit: a character 1252 lacks (a Cyrillic letter where an umlaut belongs) becomes '?'
+// and can match no German text, so comparing these bytes compares the Unicode texts.
+std::string From16(const wchar_t* text) {
+    char buffer[4096] = "";
+    WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, text, -1, buffer, sizeof buffer - 1, "?", nullptr);
+    return buffer;
+}
+
+std::wstring To16(const std::string& text) {
+    std::wstring wide(text.size() + 1, L'\0');
+    const int n = MultiByteToWideChar(1252, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+    return wide;
+}
+
+bool Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* result) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                               result != nullptr ? result : &ignored) != 0;
+}
+
+std::string TitleOf(HWND window) {
+    wchar_t title[512] = L"";
+    GetWindowTextW(window, title, 512);
+    return From16(title);
+}
+
+std::string TextOf(HWND window) {
+    if (window == nullptr)
+        return "<no window>";
+    DWORD_PTR length = 0;
+    if (!Ask(window, WM_GETTEXTLENGTH, 0, 0, &length))
+        return "<no answer>";
+    std::wstring text(length + 1, L'\0');
+    Ask(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+    return From16(text.c_str());
+}
+
+static BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
+// From a snapshot (EnumWindows): windows that come and go meanwhile end no search early.
+std::vector<HWND> TopWindows(DWORD pid, const char* className, const char* title, bool visibleOnly) {
+    std::vector<HWND> all, found;
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
+    for (HWND window : all) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        char name[256] = "";
+        if (owner == pid && (!visibleOnly || IsWindowVisible(window)) &&
+            (className == nullptr ||
+             (GetClassNameA(window, name, sizeof name) && strcmp(name, className) == 0)) &&
+            (title == nullptr || TitleOf(window) == title))
+            found.push_back(window);
+    }
+    return found;
+}
+
+// ---- Message boxes ----
+
+HWND FindBox(const char* title, DWORD pid, DWORD timeoutMs) {
+    std::vector<HWND> found;
+    WaitFor([&] { return !(found = TopWindows(pid, nullptr, title, true)).empty(); }, timeoutMs);
+    return found.empty() ? nullptr : found.front();
+}
+
+std::string BoxText(HWND box) {
+    return TextOf(GetDlgItem(box, 0xFFFF)); // the box's static message text
+}
+
+bool PressOk(HWND box) {
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    return WaitFor([&] { return !IsWindow(box); }, 5000);
+}
+
+std::string CloseBox(const char* title, DWORD pid) {
+    HWND box = FindBox(title, pid);
+    if (box == nullptr)
+        return "<no box '" + std::string(title) + "'>";
+    std::string text = BoxText(box);
+    PressOk(box);
+    return text;
 }
 
 } // namespace testsupport

@@ -1,4 +1,4 @@
-// Shared set-up of the control-kind and image-control tests: toolkit start-up, a host
+// Shared set-up of the control-kind and image-control tests: toolkit start-up, the host
 // window, bounded pumping through the toolkit's event pump that collects control events,
 // a recorder of the messages the host window receives, and in-memory images.
 #pragma once
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/harness_common.h"
+#include "common/host_window.h"
 #include "controls/control.h"
 #include "controls/images.h"
 #include "controls/kinds.h"
@@ -56,6 +57,11 @@ inline std::vector<CtlEvent> Kinds_Pump(DWORD quietMs = 80, DWORD maxMs = 3000) 
         }
     });
     return events;
+}
+
+// The window of a handle as the toolkit returns it.
+inline HWND H(ObjId handle) {
+    return reinterpret_cast<HWND>(handle);
 }
 
 // Control events of one control only.
@@ -170,24 +176,15 @@ inline RECT Kinds_RectInParent(HWND control) {
     return r;
 }
 
-// Base fixture: the toolkit and an active host window 0 that receives new controls.
-class KindsTest : public ::testing::Test {
+// Base fixture: the toolkit with the images and, for the whole suite, a host window 0 in the foreground
+// that receives new controls.
+inline constexpr HostWindow kKindsHost = {
+    0, 50, 50, 480, 360, "Kinds", WIN_DEFAULT_FLAGS, kHostForeground | kHostControls | kHostPerSuite, 80, 30};
+
+class KindsTest : public HostWindowTest<kKindsHost> {
   protected:
     static void SetUpTestSuite() {
         Kinds_InitToolkit();
-        Win_Open(0, 50, 50, 480, 360, "Kinds");
-        HWND host = Win_Handle(0);
-        ShowWindow(host, SW_SHOW);
-        SetForegroundWindow(host);
-        SetActiveWindow(host);
-        Ctl_BeginList(host);
-        Kinds_Pump();
-    }
-    static void TearDownTestSuite() {
-        Win_Close(0);
-        Kinds_Pump(30, 500);
-    }
-    HWND Host() const {
-        return Win_Handle(0);
+        HostWindowTest::SetUpTestSuite();
     }
 };

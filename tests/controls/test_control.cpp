@@ -55,26 +55,24 @@ ObjId Bare(ObjId number, const char* text) {
     return Ctl_Create(number, &kBareKind, 0, "Static", text, WS_CHILD | WS_VISIBLE, 0, 0, 50, 20);
 }
 
-class ControlTest : public ::testing::Test {
+constexpr HostWindow kControlHost = {
+    90, 100, 100, 400, 300, "controls", 0x00CA0000u, kHostControls | kHostCloseAll, 0, 20};
+
+class ControlTest : public HostWindowTest<kControlHost> {
   protected:
     void SetUp() override {
-        Tk_Init();
         g_rec = Recorded();
-        hwnd_ = reinterpret_cast<HWND>(Win_Open(90, 100, 100, 400, 300, "controls", 0x00CA0000u));
-        ASSERT_NE(hwnd_, nullptr);
-        ASSERT_EQ(Ctl_BeginList(hwnd_), hwnd_);
+        HostWindowTest::SetUp();
         dc_ = CreateCompatibleDC(nullptr);
     }
     void TearDown() override {
         DeleteDC(dc_);
-        Win_End();
-        Tk_Pump(20);
+        HostWindowTest::TearDown();
     }
     // The colour answer as the parent's procedure gives it (before DefWindowProcA).
     LRESULT AskColour(UINT message, HWND control) {
         return Win_Dispatch(hwnd_, message, reinterpret_cast<WPARAM>(dc_), reinterpret_cast<LPARAM>(control));
     }
-    HWND hwnd_ = nullptr;
     HDC dc_ = nullptr;
 };
 

@@ -10,10 +10,6 @@
 
 namespace {
 
-HWND H(ObjId handle) {
-    return reinterpret_cast<HWND>(handle);
-}
-
 int Width(const RECT& r) {
     return r.right - r.left;
 }
@@ -172,7 +168,7 @@ TEST_F(ImageControl, test_paints_its_image_the_same_when_disabled) {
 TEST_F(ImageControl, test_icons_and_clearing_repaint_the_top_window) {
     HWND control = Image(58, 20, 30, 0, 0, Bitmap(16, 16, RGB(255, 0, 0)));
     Kinds_Pump();
-    MessageRecorder recorder(Host());
+    MessageRecorder recorder(hwnd_);
     Ctl_SetState(58, reinterpret_cast<intptr_t>(Bitmap(16, 16, RGB(0, 255, 0))));
     EXPECT_EQ(recorder.Count(WM_PAINT), 0) << "an opaque bitmap needs no repaint of the window behind";
 
@@ -190,7 +186,7 @@ TEST_F(ImageControl, test_left_click_and_double_click_events) {
     HWND control = Image(61, 20, 30, 0, 0, Icon(32, RGB(0, 0, 255)));
     ParkCursor(control, 5, 5);
     Kinds_Pump();
-    MessageRecorder recorder(Host());
+    MessageRecorder recorder(hwnd_);
     PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, Point(5, 5));
     PostMessageA(control, WM_LBUTTONUP, 0, Point(5, 5));
     PostMessageA(control, WM_LBUTTONDBLCLK, MK_LBUTTON, Point(5, 5));
@@ -208,7 +204,7 @@ TEST_F(ImageControl, test_right_click_and_right_double_click_events) {
     HWND b = Image(63, 80, 30, 0, 0, Icon(32, RGB(0, 0, 255)));
     ParkCursor(a, 5, 5);
     Kinds_Pump();
-    MessageRecorder recorder(Host());
+    MessageRecorder recorder(hwnd_);
 
     PostMessageA(a, WM_RBUTTONDOWN, MK_RBUTTON, Point(5, 5));
     PostMessageA(a, WM_RBUTTONUP, 0, Point(5, 5));

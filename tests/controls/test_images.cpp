@@ -117,13 +117,7 @@ std::string PathOf(const char* name) {
 
 std::string Write(const char* name, const Bytes& bytes) {
     std::string path = PathOf(name);
-    FILE* f = fopen(path.c_str(), "wb");
-    if (f != nullptr) {
-        if (!bytes.empty()) {
-            fwrite(bytes.data(), 1, bytes.size(), f);
-        }
-        fclose(f);
-    }
+    testsupport::WriteBytes(path, std::string(bytes.begin(), bytes.end()));
     return path;
 }
 

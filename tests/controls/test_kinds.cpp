@@ -47,10 +47,6 @@ std::vector<std::string> ComboItems(HWND combo) {
     return items;
 }
 
-HWND H(ObjId handle) {
-    return reinterpret_cast<HWND>(handle);
-}
-
 int32_t KindCode(ObjId number) {
     ControlRecord* record = Ctl_Record(number);
     return record != nullptr && record->kind != nullptr ? record->kind->code : -1;
@@ -283,7 +279,7 @@ TEST_F(Kinds, test_edit_focus_events_arrive_through_the_pump) {
     SetFocus(H(button));
     Kinds_Pump();
 
-    MessageRecorder recorder(Host());
+    MessageRecorder recorder(hwnd_);
     SetFocus(H(a));
     std::vector<CtlEvent> events = Kinds_Pump();
     EXPECT_EQ(GetFocus(), H(a));
@@ -431,7 +427,7 @@ TEST_F(Kinds, test_failed_creation_returns_zero_and_keeps_the_old_control) {
     EXPECT_EQ(Ctl_Edit(42, 0, 0, 10, 10, "x", 0), 0);
     EXPECT_EQ(Ctl_Button(42, 0, 0, 10, 10, "x", 0), 0);
     EXPECT_EQ(Ctl_Check(42, 0, 0, 10, 10, "x", 0), 0);
-    Ctl_BeginList(Host());
+    Ctl_BeginList(hwnd_);
     EXPECT_TRUE(IsWindow(H(old)));
     EXPECT_EQ(Ctl_Record(42)->hwnd, H(old)) << "the earlier control must keep its number";
     DestroyWindow(H(old));

@@ -1,5 +1,5 @@
-// Helpers shared by the shell service tests: toolkit start-up, pumping, and the helpers of all
-// test programs (temporary folders, reading files, waiting).
+// Helpers shared by the shell service tests: toolkit start-up, pumping, the host window, and the helpers
+// of all test programs (temporary folders, reading files, waiting, message boxes).
 #pragma once
 
 #include <windows.h>
@@ -9,23 +9,34 @@
 #include <vector>
 
 #include "common/harness_common.h"
+#include "common/host_window.h"
 
 namespace shelltest {
 
 using testsupport::BinDir;
+using testsupport::BoxText;
+using testsupport::FindBox;
 using testsupport::Lines;
 using testsupport::MakeTempDir;
+using testsupport::PressOk;
 using testsupport::ReadFile;
 using testsupport::RemoveTree;
 using testsupport::WaitFor;
 
 // Initialises the toolkit modules the shell tests use, once per process.
-void InitToolkit();
+inline void InitToolkit() {
+    TestToolkit_Init();
+}
 
 // True if something exists under path.
-bool Exists(const std::string& path);
+inline bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
-// Dispatches the calling thread's messages until none arrived for quietMs (at most maxMs).
-void PumpQuiet(DWORD quietMs = 50, DWORD maxMs = 2000);
+// Dispatches the calling thread's messages (through the toolkit's pump) until none arrived for quietMs
+// (at most maxMs).
+inline void PumpQuiet(DWORD quietMs = 50, DWORD maxMs = 2000) {
+    Test_DrainEvents(quietMs, maxMs);
+}
 
 } // namespace shelltest

@@ -100,9 +100,7 @@ class ShellFallbackTest : public LauncherTest {
         ASSERT_TRUE(SetClass(".nrshelltest", "nrshelltest.doc"));
         ASSERT_TRUE(SetClass("nrshelltest.doc\\shell\\open\\command", command.c_str()));
         document_ = dir_ + "\\paper.nrshelltest";
-        HANDLE file = CreateFileA(document_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        CloseHandle(file);
+        ASSERT_TRUE(testsupport::WriteBytes(document_, ""));
     }
     void TearDown() override {
         RegDeleteTreeA(HKEY_CLASSES_ROOT, "nrshelltest.doc");

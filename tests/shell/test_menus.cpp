@@ -16,7 +16,6 @@ using namespace shelltest;
 
 namespace {
 
-constexpr ObjId kWindow = 0;
 constexpr ObjId kBar = 0;
 constexpr ObjId kPopup = 1;
 
@@ -68,53 +67,33 @@ HWND FindOpenMenu() {
     return (menu != nullptr && IsWindowVisible(menu)) ? menu : nullptr;
 }
 
-void PostKey(HWND window, WPARAM key) {
-    PostMessageA(window, WM_KEYDOWN, key, 1);
-    PostMessageA(window, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001));
-}
+constexpr HostWindow kMenuHost = {0, 100, 100, 320, 200, "NR Menus", WIN_DEFAULT_FLAGS, 0, 50, 50};
 
-// Pumps through the toolkit until it returns code (bounded); prints what came instead.
-::testing::AssertionResult WaitForEvent(int32_t wanted) {
-    std::string seen;
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < 3000) {
-        int32_t code = Win_WaitEvent(100);
-        if (code == wanted)
-            return ::testing::AssertionSuccess();
-        seen += std::to_string(code) + " ";
-    }
-    return ::testing::AssertionFailure() << "expected event " << wanted << ", got only: " << seen;
-}
-
-class MenuTest : public ::testing::Test {
+class MenuTest : public HostWindowTest<kMenuHost> {
   protected:
     void SetUp() override {
         InitToolkit();
         Menu_Init();
-        ASSERT_NE(Win_Open(kWindow, 100, 100, 320, 200, "NR Menus"), 0);
-        window_ = Win_Handle(kWindow);
-        PumpQuiet();
+        HostWindowTest::SetUp();
     }
     void TearDown() override {
         Menu_Free(kBar);
         Menu_Free(kPopup);
-        Win_Close(kWindow);
-        PumpQuiet();
+        HostWindowTest::TearDown();
     }
-    HWND window_ = nullptr;
 };
 
 } // namespace
 
 TEST_F(MenuTest, test_bar_holds_two_dropdowns_in_declared_order) {
-    ObjId created = Menu_Create(kBar, window_);
+    ObjId created = Menu_Create(kBar, hwnd_);
     ASSERT_NE(created, 0);
     HMENU bar = Menu_Handle(kBar);
     EXPECT_EQ(reinterpret_cast<HMENU>(created), bar);
-    EXPECT_EQ(GetMenu(window_), nullptr) << "the bar is attached with its first title";
+    EXPECT_EQ(GetMenu(hwnd_), nullptr) << "the bar is attached with its first title";
 
     Menu_Title("Programm");
-    EXPECT_EQ(GetMenu(window_), bar);
+    EXPECT_EQ(GetMenu(hwnd_), bar);
     Menu_Item(1, "Einstellungen\tStrg+E");
     Menu_Item(2, "Beenden\tEsc");
     Menu_Title("Hilfe");
@@ -135,26 +114,26 @@ TEST_F(MenuTest, test_bar_holds_two_dropdowns_in_declared_order) {
 }
 
 TEST_F(MenuTest, test_items_on_the_bar_itself_attach_it_and_are_laid_out_at_once) {
-    ASSERT_NE(Menu_Create(kBar, window_), 0);
+    ASSERT_NE(Menu_Create(kBar, hwnd_), 0);
     HMENU bar = Menu_Handle(kBar);
     RECT before = {};
-    GetClientRect(window_, &before);
+    GetClientRect(hwnd_, &before);
     Menu_Item(1, "Eins");
-    EXPECT_EQ(GetMenu(window_), bar) << "an item on the bar attaches it like a title";
+    EXPECT_EQ(GetMenu(hwnd_), bar) << "an item on the bar attaches it like a title";
     Menu_Item(2, "Zwei");
     // Laid out means: each item has its place on the bar, and the client area gave the bar its room.
     for (int i = 0; i < 2; ++i) {
         RECT item = {};
-        ASSERT_TRUE(GetMenuItemRect(window_, bar, static_cast<UINT>(i), &item));
+        ASSERT_TRUE(GetMenuItemRect(hwnd_, bar, static_cast<UINT>(i), &item));
         EXPECT_GT(item.right - item.left, 0) << "item " << i << " has no place on the bar";
     }
     RECT after = {};
-    GetClientRect(window_, &after);
+    GetClientRect(hwnd_, &after);
     EXPECT_LT(after.bottom, before.bottom) << "expected the bar to take room from the client area";
 }
 
 TEST_F(MenuTest, test_popup_items_go_into_the_popup_not_the_last_dropdown) {
-    BuildBar(window_);
+    BuildBar(hwnd_);
     ObjId created = Menu_CreatePopup(kPopup);
     ASSERT_NE(created, 0);
     Menu_Item(4, "Anzeigen");
@@ -165,7 +144,7 @@ TEST_F(MenuTest, test_popup_items_go_into_the_popup_not_the_last_dropdown) {
     EXPECT_EQ(reinterpret_cast<HMENU>(created), popup);
     EXPECT_EQ(ItemIds(popup), (std::vector<UINT>{4, 5, 6}));
     EXPECT_EQ(ItemIds(GetSubMenu(Menu_Handle(kBar), 1)), (std::vector<UINT>{7, 3}));
-    EXPECT_EQ(GetMenu(window_), Menu_Handle(kBar)) << "a pop-up menu is never attached";
+    EXPECT_EQ(GetMenu(hwnd_), Menu_Handle(kBar)) << "a pop-up menu is never attached";
 
     // A title on a pop-up menu opens a drop-down inside it, on its top level.
     Menu_Title("Mehr");
@@ -175,7 +154,7 @@ TEST_F(MenuTest, test_popup_items_go_into_the_popup_not_the_last_dropdown) {
 }
 
 TEST_F(MenuTest, test_items_are_greyed_and_enabled_by_command) {
-    BuildBar(window_);
+    BuildBar(hwnd_);
     HMENU bar = Menu_Handle(kBar);
     EXPECT_FALSE(Greyed(bar, 1));
     Menu_DisableItem(kBar, 1, 1);
@@ -189,22 +168,22 @@ TEST_F(MenuTest, test_items_are_greyed_and_enabled_by_command) {
 }
 
 TEST_F(MenuTest, test_recreating_a_number_detaches_and_destroys_the_old_bar) {
-    BuildBar(window_);
+    BuildBar(hwnd_);
     HMENU old = Menu_Handle(kBar);
     HMENU oldHelp = GetSubMenu(old, 1);
-    ASSERT_EQ(GetMenu(window_), old);
+    ASSERT_EQ(GetMenu(hwnd_), old);
 
-    ASSERT_NE(Menu_Create(kBar, window_), 0);
+    ASSERT_NE(Menu_Create(kBar, hwnd_), 0);
     HMENU fresh = Menu_Handle(kBar);
     ASSERT_NE(fresh, old);
     EXPECT_FALSE(IsMenu(old));
     EXPECT_FALSE(IsMenu(oldHelp)) << "drop-downs go with their bar";
-    EXPECT_EQ(GetMenu(window_), nullptr);
+    EXPECT_EQ(GetMenu(hwnd_), nullptr);
     EXPECT_EQ(GetMenuItemCount(fresh), 0);
 }
 
 TEST_F(MenuTest, test_freed_menu_is_gone_and_building_stops) {
-    BuildBar(window_);
+    BuildBar(hwnd_);
     BuildPopup();
     Menu_Free(kPopup);
     EXPECT_EQ(Menu_Handle(kPopup), nullptr);
@@ -217,26 +196,26 @@ TEST_F(MenuTest, test_freed_menu_is_gone_and_building_stops) {
 
     Menu_Free(kBar);
     EXPECT_EQ(Menu_Handle(kBar), nullptr);
-    EXPECT_EQ(GetMenu(window_), nullptr);
+    EXPECT_EQ(GetMenu(hwnd_), nullptr);
     EXPECT_FALSE(IsMenu(bar));
 
     // Numbers that hold no menu do nothing.
     Menu_Free(kBar);
     Menu_DisableItem(kBar, 1, 1);
-    Menu_ShowPopupAt(kBar, window_, 10, 10);
+    Menu_ShowPopupAt(kBar, hwnd_, 10, 10);
     EXPECT_EQ(Menu_Handle(12345), nullptr);
     EXPECT_EQ(Menu_Handle(-7), nullptr);
 }
 
 TEST_F(MenuTest, test_menu_of_another_window_is_not_detached) {
     // Freeing a bar leaves a different menu that the window carries by now.
-    BuildBar(window_);
+    BuildBar(hwnd_);
     HMENU other = CreateMenu();
     AppendMenuA(other, MF_STRING, 99, "Fremd");
-    SetMenu(window_, other);
+    SetMenu(hwnd_, other);
     Menu_Free(kBar);
-    EXPECT_EQ(GetMenu(window_), other);
-    SetMenu(window_, nullptr);
+    EXPECT_EQ(GetMenu(hwnd_), other);
+    SetMenu(hwnd_, nullptr);
     DestroyMenu(other);
 }
 
@@ -254,9 +233,9 @@ TEST_F(MenuTest, test_obj_any_menu_is_named_by_its_identifier) {
 }
 
 TEST_F(MenuTest, test_posted_menu_command_becomes_event_menu) {
-    BuildBar(window_);
-    PostMessageA(window_, WM_COMMAND, 7, 0);
-    ASSERT_TRUE(WaitForEvent(EVENT_MENU));
+    BuildBar(hwnd_);
+    PostMessageA(hwnd_, WM_COMMAND, 7, 0);
+    ASSERT_TRUE(Test_WaitForEvent(EVENT_MENU));
     EXPECT_EQ(Event_Menu(), 7);
     EXPECT_EQ(Event_Type(), -1);
 }
@@ -277,17 +256,17 @@ TEST_F(MenuTest, test_popup_opens_at_cursor_and_choice_becomes_event_menu) {
         found = true;
         GetWindowRect(menu, &rect);
         // Down twice selects the second item ("Verstecken", 5); Return chooses it.
-        PostKey(menu, VK_DOWN);
-        PostKey(menu, VK_DOWN);
-        PostKey(menu, VK_RETURN);
+        Test_PostKey(menu, VK_DOWN);
+        Test_PostKey(menu, VK_DOWN);
+        Test_PostKey(menu, VK_RETURN);
     });
-    Menu_ShowPopup(kPopup, window_);
+    Menu_ShowPopup(kPopup, hwnd_);
     driver.join();
     ASSERT_TRUE(found) << "the pop-up menu never appeared";
     EXPECT_EQ(rect.left, 499);
     EXPECT_EQ(rect.top, 299);
 
-    ASSERT_TRUE(WaitForEvent(EVENT_MENU));
+    ASSERT_TRUE(Test_WaitForEvent(EVENT_MENU));
     EXPECT_EQ(Event_Menu(), 5);
 }
 
@@ -301,9 +280,9 @@ TEST_F(MenuTest, test_popup_at_point_cancelled_gives_no_event) {
             return;
         found = true;
         GetWindowRect(menu, &rect);
-        PostKey(menu, VK_ESCAPE);
+        Test_PostKey(menu, VK_ESCAPE);
     });
-    Menu_ShowPopupAt(kPopup, window_, 200, 150);
+    Menu_ShowPopupAt(kPopup, hwnd_, 200, 150);
     driver.join();
     ASSERT_TRUE(found) << "the pop-up menu never appeared";
     EXPECT_EQ(rect.left, 200);

@@ -29,32 +29,19 @@ void RegisterTestClass() {
     done = RegisterClassA(&wc) != 0;
 }
 
-// A top-level test window of the calling thread, shown without activation unless asked.
-HWND MakeWindow(const char* title, bool visible, bool activate = false) {
+// A top-level test window of the calling thread, shown without activation unless it is to be the
+// foreground window (then made so, its messages handled).
+HWND MakeWindow(const char* title, bool visible, bool front = false) {
     RegisterTestClass();
     HWND window = CreateWindowExA(0, kClassName, title, WS_OVERLAPPEDWINDOW, 100, 100, 200, 120, nullptr,
                                   nullptr, GetModuleHandleA(nullptr), nullptr);
     if (window != nullptr && visible)
-        ShowWindow(window, activate ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE);
+        ShowWindow(window, front ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE);
+    if (window != nullptr && front) {
+        SetForegroundWindow(window);
+        PumpQuiet();
+    }
     return window;
-}
-
-// The message box with this title, polled every 50 ms; null after the time-out.
-HWND FindBox(const char* title, DWORD timeoutMs = kFindTimeoutMs) {
-    HWND box = nullptr;
-    WaitFor(
-        [&] {
-            box = FindWindowA(nullptr, title);
-            return box != nullptr;
-        },
-        timeoutMs, 50);
-    return box;
-}
-
-// Presses OK and waits (bounded) until the box is gone.
-bool PressOk(HWND box) {
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    return WaitFor([&] { return !IsWindow(box); }, kFindTimeoutMs, 20);
 }
 
 // Waits for an event while dispatching the thread's messages (other threads may send to it).
@@ -108,8 +95,6 @@ TEST_F(MsgBoxTest, test_box_is_modal_for_the_whole_thread) {
     HWND disabled = Keep(MakeWindow("NR disabled", true));
     ASSERT_TRUE(main && second && hidden && disabled);
     EnableWindow(disabled, FALSE);
-    SetForegroundWindow(main);
-    PumpQuiet();
     ASSERT_EQ(GetForegroundWindow(), main);
     const DWORD self = GetCurrentThreadId();
 
@@ -120,12 +105,14 @@ TEST_F(MsgBoxTest, test_box_is_modal_for_the_whole_thread) {
         HWND owner = nullptr;
         int32_t records = -1;
         bool closed = false;
+        std::string text;
     } seen;
     std::thread driver([&] {
         HWND box = FindBox("NR box one");
         if (box == nullptr)
             return;
         seen.found = true;
+        seen.text = BoxText(box);
         seen.mainEnabled = IsWindowEnabled(main);
         seen.secondEnabled = IsWindowEnabled(second);
         seen.hiddenEnabled = IsWindowEnabled(hidden);
@@ -141,6 +128,7 @@ TEST_F(MsgBoxTest, test_box_is_modal_for_the_whole_thread) {
     ASSERT_TRUE(seen.found) << "the box never appeared";
     EXPECT_TRUE(seen.closed);
     EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(seen.text, "Zeile 1\rZeile 2");
     // While open: the owner is the foreground window (disabled by MessageBoxA itself), the other
     // visible window was disabled by Msg_Box; hidden and already disabled windows are untouched.
     EXPECT_EQ(seen.owner, main);
@@ -160,9 +148,7 @@ TEST_F(MsgBoxTest, test_box_is_modal_for_the_whole_thread) {
 }
 
 TEST_F(MsgBoxTest, test_windows_of_other_threads_are_left_alone) {
-    HWND main = Keep(MakeWindow("NR main", true, true));
-    SetForegroundWindow(main);
-    PumpQuiet();
+    Keep(MakeWindow("NR main", true, true));
 
     // Another thread's visible, enabled window.
     HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -205,8 +191,6 @@ TEST_F(MsgBoxTest, test_two_threads_open_and_close_boxes_at_once) {
     // first, then B's; B's closes first while A's stays open.
     HWND a1 = Keep(MakeWindow("NR a1", true, true));
     HWND a2 = Keep(MakeWindow("NR a2", true));
-    SetForegroundWindow(a1);
-    PumpQuiet();
     const DWORD threadA = GetCurrentThreadId();
 
     HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -305,8 +289,6 @@ void CALLBACK OpenInnerBox(HWND, UINT, UINT_PTR timer, DWORD) {
 TEST_F(MsgBoxTest, test_nested_box_enables_only_its_own_windows) {
     HWND main = Keep(MakeWindow("NR main", true, true));
     HWND second = Keep(MakeWindow("NR second", true));
-    SetForegroundWindow(main);
-    PumpQuiet();
 
     bool foundOuter = false, foundInner = false, innerClosed = false;
     bool secondEnabledAfterInner = true;
@@ -341,10 +323,8 @@ TEST_F(MsgBoxTest, test_nested_box_enables_only_its_own_windows) {
 }
 
 TEST_F(MsgBoxTest, test_destroyed_window_is_forgotten) {
-    HWND main = Keep(MakeWindow("NR main", true, true));
+    Keep(MakeWindow("NR main", true, true));
     HWND doomed = MakeWindow("NR doomed", true);
-    SetForegroundWindow(main);
-    PumpQuiet();
 
     bool found = false;
     std::thread driver([&] {

@@ -1,5 +1,5 @@
-// Test harness for the window and control tests: toolkit start-up, bounded message
-// pumping through the toolkit's own event pump, and small helpers to drive windows.
+// Test harness for the window and control tests: the host window, bounded message pumping through the
+// toolkit's own event pump, and small helpers to drive windows.
 #pragma once
 
 #include <windows.h>
@@ -10,17 +10,13 @@
 #include <vector>
 
 #include "common/harness_common.h"
+#include "common/host_window.h"
 #include "controls/control.h"
 #include "core/objtable.h"
 #include "core/strings.h"
 #include "core/threads.h"
 #include "window/events.h"
 #include "window/window.h"
-
-// Initialises the toolkit modules the tests need, once per process.
-inline void Tk_Init() {
-    TestToolkit_Init();
-}
 
 // Calls Win_WaitEvent until no message arrives for quietMs (bounded by maxMs) and returns
 // every code it produced.
@@ -31,22 +27,6 @@ inline std::vector<int32_t> Tk_Drain(DWORD quietMs = 60, DWORD maxMs = 3000) {
 // Flushes the calling thread's queue (and its queued window events).
 inline void Tk_Pump(DWORD quietMs = 60) {
     Tk_Drain(quietMs);
-}
-
-// Next code of Win_WaitEvent, 0 if nothing arrives within timeoutMs.
-inline int32_t Tk_Next(DWORD timeoutMs = 500) {
-    return Win_WaitEvent(static_cast<int32_t>(timeoutMs));
-}
-
-// Calls Win_WaitEvent until it returns `code` (true) or the time is up (false).
-inline bool Tk_WaitFor(int32_t code, DWORD maxMs = 2000) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < maxMs) {
-        if (Win_WaitEvent(50) == code) {
-            return true;
-        }
-    }
-    return false;
 }
 
 // Holds keys down in the thread's key state (as TranslateAcceleratorA reads it) for a scope.
@@ -70,12 +50,6 @@ class Tk_KeysDown {
   private:
     BYTE saved_[256];
 };
-
-// Posts a key press to the window as a keyboard would deliver it.
-inline void Tk_PostKey(HWND hwnd, WPARAM vk) {
-    PostMessageA(hwnd, WM_KEYDOWN, vk, 1);
-    PostMessageA(hwnd, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
-}
 
 // Number of entries of an accelerator table, 0 for a destroyed or null one.
 inline int Tk_AccelCount(HACCEL table) {

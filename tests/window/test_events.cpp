@@ -11,21 +11,9 @@
 
 namespace {
 
-class EventTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        Tk_Init();
-        hwnd_ = reinterpret_cast<HWND>(Win_Open(40, 100, 100, 300, 200, "events", 0x00CA0000u));
-        ASSERT_NE(hwnd_, nullptr);
-        SetActiveWindow(hwnd_);
-        Tk_Pump();
-    }
-    void TearDown() override {
-        Win_End();
-        Tk_Pump(20);
-    }
-    HWND hwnd_ = nullptr;
-};
+constexpr HostWindow kEventHost = {
+    40, 100, 100, 300, 200, "events", 0x00CA0000u, kHostActive | kHostControls | kHostCloseAll, 60, 20};
+using EventTest = HostWindowTest<kEventHost>;
 
 // Codes of the window events now queued on this thread.
 std::vector<int32_t> QueuedCodes() {
@@ -87,7 +75,6 @@ const ControlKind kSwallowKind = {CTL_KIND_BUTTON, SwallowCommand, nullptr, null
 } // namespace
 
 TEST_F(EventTest, test_button_click_is_one_control_event) {
-    Ctl_BeginList(hwnd_);
     HWND button = reinterpret_cast<HWND>(TestButton(12, 10, 10, 80, 24, "Starten"));
     ASSERT_NE(button, nullptr);
     Tk_Pump();
@@ -215,7 +202,6 @@ TEST_F(EventTest, test_size_activate_and_repaint_events) {
 }
 
 TEST_F(EventTest, test_control_events) {
-    Ctl_BeginList(hwnd_);
     HWND button = reinterpret_cast<HWND>(TestButton(5, 10, 10, 80, 24, "A"));
     ASSERT_NE(button, nullptr);
 
@@ -390,7 +376,7 @@ TEST_F(EventTest, test_shortcuts_apply_to_the_active_window_only) {
     EXPECT_EQ(Win_AccelFor(nullptr), nullptr);
     {
         Tk_KeysDown ctrl({VK_CONTROL});
-        Tk_PostKey(hwnd_, 'E');
+        Test_PostKey(hwnd_, 'E');
         bool found = false;
         RunUntil(EVENT_MENU, &found, 10);
         EXPECT_TRUE(found) << "Ctrl+E on the active window";
@@ -402,7 +388,7 @@ TEST_F(EventTest, test_shortcuts_apply_to_the_active_window_only) {
     Tk_Pump();
     {
         Tk_KeysDown ctrl({VK_CONTROL});
-        Tk_PostKey(hwnd_, 'E');
+        Test_PostKey(hwnd_, 'E');
         const std::vector<int32_t> codes = Tk_Drain();
         EXPECT_FALSE(Contains(codes, EVENT_MENU)) << "window 40 is not active: " << Join(codes);
         EXPECT_TRUE(Contains(codes, WM_KEYDOWN)) << Join(codes);
@@ -430,7 +416,6 @@ TEST_F(EventTest, test_shortcut_table_entries) {
 }
 
 TEST_F(EventTest, test_shortcut_numbers_and_tab_rebinding) {
-    Ctl_BeginList(hwnd_);
     HWND b1 = reinterpret_cast<HWND>(TestButton(1, 10, 10, 60, 24, "1"));
     HWND b2 = reinterpret_cast<HWND>(TestButton(2, 80, 10, 60, 24, "2"));
     HWND b3 = reinterpret_cast<HWND>(TestButton(3, 150, 10, 60, 24, "3"));
@@ -440,7 +425,7 @@ TEST_F(EventTest, test_shortcut_numbers_and_tab_rebinding) {
     Shortcut_Add(40, KEY_CONTROL | 'F', 65536 + 7);
     {
         Tk_KeysDown ctrl({VK_CONTROL});
-        Tk_PostKey(hwnd_, 'F');
+        Test_PostKey(hwnd_, 'F');
         bool found = false;
         RunUntil(EVENT_MENU, &found, 10);
         EXPECT_TRUE(found);
@@ -452,20 +437,20 @@ TEST_F(EventTest, test_shortcut_numbers_and_tab_rebinding) {
     SetFocus(b1);
     {
         Tk_KeysDown ctrl({VK_CONTROL});
-        Tk_PostKey(hwnd_, 'G');
+        Test_PostKey(hwnd_, 'G');
         const std::vector<int32_t> codes = Tk_Drain();
         EXPECT_FALSE(Contains(codes, EVENT_MENU)) << Join(codes);
     }
     EXPECT_EQ(GetFocus(), b2);
 
     // Tab moves the focus through the accelerator ...
-    Tk_PostKey(b2, VK_TAB);
+    Test_PostKey(b2, VK_TAB);
     Tk_Drain();
     EXPECT_EQ(GetFocus(), b3);
 
     // ... until it is rebound: then Tab is a menu item, Shift+Tab still navigates.
     Shortcut_Add(40, VK_TAB, 5);
-    Tk_PostKey(b3, VK_TAB);
+    Test_PostKey(b3, VK_TAB);
     bool found = false;
     RunUntil(EVENT_MENU, &found, 10);
     EXPECT_TRUE(found);
@@ -474,7 +459,7 @@ TEST_F(EventTest, test_shortcut_numbers_and_tab_rebinding) {
     EXPECT_EQ(GetFocus(), b3);
     {
         Tk_KeysDown shift({VK_SHIFT});
-        Tk_PostKey(b3, VK_TAB);
+        Test_PostKey(b3, VK_TAB);
         Tk_Drain();
     }
     EXPECT_EQ(GetFocus(), b2);
@@ -492,7 +477,7 @@ TEST_F(EventTest, test_tab_goes_to_an_editable_rich_edit) {
     {
         Tk_KeysDown tab({VK_TAB});
         EXPECT_EQ(Win_AccelFor(hwnd_), nullptr) << "editable rich edit: no accelerators while Tab is down";
-        Tk_PostKey(rich, VK_TAB);
+        Test_PostKey(rich, VK_TAB);
         Tk_Drain();
         EXPECT_EQ(GetFocus(), rich) << "the Tab went into the control";
     }
@@ -506,7 +491,7 @@ TEST_F(EventTest, test_tab_goes_to_an_editable_rich_edit) {
     {
         Tk_KeysDown tab({VK_TAB});
         EXPECT_EQ(Win_AccelFor(hwnd_), table) << "read-only rich edit: Tab navigates";
-        Tk_PostKey(rich, VK_TAB);
+        Test_PostKey(rich, VK_TAB);
         Tk_Drain();
     }
     EXPECT_EQ(GetFocus(), after);

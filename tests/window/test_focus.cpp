@@ -8,24 +8,14 @@
 
 namespace {
 
-class FocusTest : public ::testing::Test {
+constexpr HostWindow kFocusHost = {
+    60, 100, 100, 400, 200, "focus", 0x00CA0000u, kHostActive | kHostControls | kHostCloseAll, 20, 20};
+
+class FocusTest : public HostWindowTest<kFocusHost> {
   protected:
-    void SetUp() override {
-        Tk_Init();
-        hwnd_ = reinterpret_cast<HWND>(Win_Open(60, 100, 100, 400, 200, "focus", 0x00CA0000u));
-        ASSERT_NE(hwnd_, nullptr);
-        SetActiveWindow(hwnd_);
-        Ctl_BeginList(hwnd_);
-        Tk_Pump(20);
-    }
-    void TearDown() override {
-        Win_End();
-        Tk_Pump(20);
-    }
     HWND Button(ObjId n, int x) {
         return reinterpret_cast<HWND>(TestButton(n, x, 10, 40, 24, "b"));
     }
-    HWND hwnd_ = nullptr;
 };
 
 } // namespace

@@ -9,24 +9,22 @@
 
 namespace {
 
-class SizingTest : public ::testing::Test {
+constexpr HostWindow kSizingHost = {
+    70, 300, 300, 400, 300, "sizing", WS_OVERLAPPEDWINDOW, kHostActive | kHostCloseAll, 20, 20};
+
+class SizingTest : public HostWindowTest<kSizingHost> {
   protected:
     void SetUp() override {
-        Tk_Init();
         SystemParametersInfoA(SPI_GETDRAGFULLWINDOWS, 0, &savedDrag_, 0);
         SetDragFull(TRUE);
-        hwnd_ = reinterpret_cast<HWND>(Win_Open(70, 300, 300, 400, 300, "sizing", WS_OVERLAPPEDWINDOW));
-        ASSERT_NE(hwnd_, nullptr);
-        SetActiveWindow(hwnd_);
-        Tk_Pump(20);
+        HostWindowTest::SetUp();
     }
     void TearDown() override {
         if (Size_State()->active) {
             ReleaseCapture();
         }
-        Win_End();
+        HostWindowTest::TearDown();
         SetDragFull(savedDrag_);
-        Tk_Pump(20);
     }
     static void SetDragFull(BOOL on) {
         // Wine reports full-window dragging off by default.
@@ -46,7 +44,6 @@ class SizingTest : public ::testing::Test {
     void Key(WPARAM vk) const {
         SendMessageA(hwnd_, WM_KEYDOWN, vk, 1);
     }
-    HWND hwnd_ = nullptr;
     BOOL savedDrag_ = FALSE;
 };
 

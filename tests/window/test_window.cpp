@@ -16,7 +16,7 @@ namespace {
 class WindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        Tk_Init();
+        TestToolkit_Init();
     }
     void TearDown() override {
         Win_End();
