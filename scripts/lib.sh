@@ -46,6 +46,15 @@ nt_run_arch() {
     fi
 }
 
+# Puts Wine's own TrueType fonts where Windows keeps its fonts in a prefix: a new prefix lacks them, and
+# without Marlett the title-bar buttons show as letters (Tahoma is the dialog font).
+nt_install_fonts() { # PREFIX
+    mkdir -p "$1/drive_c/windows/Fonts"
+    if compgen -G "/usr/share/wine/fonts/*.ttf" >/dev/null; then
+        cp /usr/share/wine/fonts/*.ttf "$1/drive_c/windows/Fonts/"
+    fi
+}
+
 # Puts the recorder program in place of shutdown.exe and rundll32.exe in a Wine prefix: in system32 and,
 # for 32-bit programs (whose system32 is redirected there), in syswow64. Fails unless every copy is in place.
 nt_install_recorders() { # PREFIX RECORDER.exe
